@@ -1,0 +1,61 @@
+// INF section installer.
+#include "inf_installer.h"
+#include "mbstring.h"
+#include "messages.h"
+#include "module.h"
+#include <setupapi.h>
+
+namespace {
+
+// SP_COPY_NEWER | SP_COPY_IN_USE_NEEDS_REBOOT | SP_COPY_FORCE_IN_USE
+const DWORD kCopyFlags = 0x304;
+
+}  // namespace
+
+BOOL RunInfSection(HWND hwnd, const char* section, const char* infPath)
+{
+    UINT errorLine = 0;
+    HINF inf = SetupOpenInfFileA(infPath, nullptr, INF_STYLE_WIN4, &errorLine);
+    if (inf == INVALID_HANDLE_VALUE) {
+        if (errorLine != 0)
+            ShowMessage(hwnd, messageSettings.infErrorLineId, MB_ICONERROR, infPath, errorLine);
+        else
+            ShowSystemError(hwnd, GetLastError());
+        return FALSE;
+    }
+    void* context = SetupInitDefaultQueueCallback(hwnd);
+    if (!context) {
+        ShowMessage(hwnd, messageSettings.outOfMemoryId, MB_ICONERROR);
+        SetupCloseInfFile(inf);
+        return FALSE;
+    }
+    BOOL ok = SetupInstallFromInfSectionA(hwnd, inf, section, SPINST_ALL, nullptr, nullptr, kCopyFlags,
+                                          SetupDefaultQueueCallbackA, context, nullptr, nullptr);
+    SetupTermDefaultQueueCallback(context);
+    SetupCloseInfFile(inf);
+    return ok ? TRUE : FALSE;
+}
+
+void GetOwnInfPath(char* path, int size)
+{
+    path[0] = '\0';
+    GetModuleFileNameA(moduleInstance, path, size);
+    ReplaceExtension(path, size, "INF");
+}
+
+BOOL InstallSection(HWND hwnd, const char* section)
+{
+    char path[MAX_PATH];
+    GetOwnInfPath(path, sizeof path);
+    return RunInfSection(hwnd, section, path);
+}
+
+const char* InstallSectionName()
+{
+    return IsWindows95Family() ? "DefaultInstall" : "DefaultInstall.ntx86";
+}
+
+const char* UninstallSectionName()
+{
+    return IsWindows95Family() ? "DefaultUninstall" : "DefaultUninstall.ntx86";
+}

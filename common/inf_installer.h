@@ -1,0 +1,20 @@
+// Runs one section of a Setup Information file through SetupAPI with the default
+// file-queue callback, reporting a missing or faulty INF file in a message box.
+#pragma once
+#include <windows.h>
+
+// Runs section of the INF file infPath; TRUE when the section was installed.
+// Messages: messageSettings.infErrorLineId for a syntax error (path and line),
+// the system's text when the file cannot be opened, outOfMemoryId when the queue
+// callback cannot be set up.
+BOOL RunInfSection(HWND hwnd, const char* section, const char* infPath);
+
+// The components' variant: the INF file beside this module, named after it.
+BOOL InstallSection(HWND hwnd, const char* section);
+
+// This module's own path with its extension replaced by "INF" (260 characters).
+void GetOwnInfPath(char* path, int size);
+
+// The standard section names for the running Windows family.
+const char* InstallSectionName();
+const char* UninstallSectionName();

@@ -1,0 +1,57 @@
+// Multibyte-aware path helpers.
+#include "mbstring.h"
+
+const char* FindLastChar(const char* text, char c)
+{
+    const char* found = nullptr;
+    for (const char* p = text; *p; ++p) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(*p))) {
+            if (!p[1])
+                break;
+            ++p;
+            continue;
+        }
+        if (*p == c)
+            found = p;
+    }
+    return found;
+}
+
+char* FindLastChar(char* text, char c)
+{
+    return const_cast<char*>(FindLastChar(const_cast<const char*>(text), c));
+}
+
+void AppendBounded(char* target, int size, const char* source)
+{
+    int used = lstrlenA(target);
+    if (used < size - 1)
+        lstrcpynA(target + used, source, size - used);
+}
+
+void ReplaceExtension(char* path, int size, const char* extension)
+{
+    char* dot = FindLastChar(path, '.');
+    if (dot) {
+        dot[1] = '\0';
+    } else {
+        AppendBounded(path, size, ".");
+    }
+    AppendBounded(path, size, extension);
+}
+
+char* FileNamePart(char* path)
+{
+    char* slash = FindLastChar(path, '\\');
+    return slash ? slash + 1 : path;
+}
+
+void AddTrailingBackslash(char* text, int size)
+{
+    int length = lstrlenA(text);
+    if (length == 0)
+        return;
+    const char* last = FindLastChar(text, '\\');
+    if (last != text + length - 1)
+        AppendBounded(text, size, "\\");
+}

@@ -1,0 +1,29 @@
+// Message boxes of a component: a string-table template formatted with printf-style
+// arguments, or the system's text for an error code, captioned with the component's
+// name.
+#pragma once
+#include <windows.h>
+
+// How one module shows its messages; each deliverable defines messageSettings.
+struct MessageSettings {
+    UINT captionId;            // string id of the caption, 0 for fixedCaption
+    const char* fixedCaption;  // used when captionId is 0
+    int templateSize;          // characters for the loaded template, terminator included
+    char* text;                // the module-wide formatted-text buffer
+    int textSize;              // its size; the formatted text is cut to fit
+    UINT infErrorLineId;       // "The INF file contains an error line..."
+    UINT outOfMemoryId;        // "Not enough memory."
+};
+extern const MessageSettings messageSettings;
+
+// Loads template stringId, formats it with the arguments and shows it; returns the
+// button pressed.
+int ShowMessage(HWND hwnd, UINT stringId, UINT mbType, ...);
+
+// The system's text for errorCode in the user's language, error icon, no owner
+// window whatever hwnd is; an empty text when the system has none.
+int ShowSystemError(HWND hwnd, DWORD errorCode);
+
+// Formats template into target of targetSize bytes, cut to fit (wvsprintfA alone
+// writes up to 1024 characters whatever the buffer).
+void FormatBounded(char* target, int targetSize, const char* format, va_list args);

@@ -1,0 +1,31 @@
+// The Bitmaps page: the bitmap resources of the selected module.
+#include "pages.h"
+#include "prop_sheet_extension.h"
+#include "resource.h"
+
+namespace {
+
+BOOL OnInitDialog(HWND dialog, LPARAM lParam)
+{
+    PropSheetExtension* object = AttachPageObject(dialog, lParam);
+    if (!object)
+        return FALSE;
+    SetDlgItemTextA(dialog, IDC_FILE_NAME, object->fileName);
+    return TRUE;
+}
+
+}  // namespace
+
+BOOL CALLBACK AddBitmapName(HMODULE, LPCSTR, LPSTR, LONG_PTR)
+{
+    return TRUE;
+}
+
+INT_PTR CALLBACK BitmapsPageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog(dialog, lParam);
+    }
+    return 0;
+}

@@ -1,0 +1,285 @@
+// The property-sheet extension object: selection, probes and page creation.
+#include "prop_sheet_extension.h"
+#include "com_server.h"
+#include "mbstring.h"
+#include "module.h"
+#include "pages.h"
+#include "resource.h"
+#include "scoped.h"
+#include "settings.h"
+#include <shellapi.h>
+#include <new>
+
+namespace {
+
+FORMATETC DropListFormat()
+{
+    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    return format;
+}
+
+// The drop list of a data object, released when it goes out of scope.
+class DropList {
+public:
+    explicit DropList(IDataObject* dataObject)
+    {
+        FORMATETC format = DropListFormat();
+        result_ = dataObject->GetData(&format, &medium_);
+    }
+    ~DropList() { if (SUCCEEDED(result_)) ReleaseStgMedium(&medium_); }
+    DropList(const DropList&) = delete;
+    DropList& operator=(const DropList&) = delete;
+    HRESULT Result() const { return result_; }
+    HDROP Get() const { return static_cast<HDROP>(medium_.hGlobal); }
+private:
+    STGMEDIUM medium_ = {};
+    HRESULT result_;
+};
+
+UINT CALLBACK PageCallback(HWND, UINT message, LPPROPSHEETPAGEA page)
+{
+    if (message == PSPCB_RELEASE && page->lParam)
+        reinterpret_cast<PropSheetExtension*>(page->lParam)->Release();
+    return 1;
+}
+
+}  // namespace
+
+IUnknown* NewComponentObject()
+{
+    return static_cast<IShellExtInit*>(new (std::nothrow) PropSheetExtension());
+}
+
+PropSheetExtension::PropSheetExtension()
+    : refCount(0), dataObject(nullptr), fileName(nullptr), fileExtension(nullptr), fileCount(0),
+      module(nullptr), fileIcon(nullptr)
+{
+    filePath[0] = '\0';
+    InterlockedIncrement(&objectCount);
+}
+
+PropSheetExtension::~PropSheetExtension()
+{
+    if (module && module != MODULE_UNAVAILABLE)
+        FreeLibrary(module);
+    if (fileIcon)
+        DestroyIcon(fileIcon);
+    InterlockedDecrement(&objectCount);
+}
+
+STDMETHODIMP PropSheetExtension::QueryInterface(REFIID riid, void** ppv)
+{
+    *ppv = nullptr;
+    if (IsEqualIID(riid, IID_IShellExtInit) || IsEqualIID(riid, IID_IUnknown))
+        *ppv = static_cast<IShellExtInit*>(this);
+    else if (IsEqualIID(riid, IID_IShellPropSheetExt))
+        *ppv = static_cast<IShellPropSheetExt*>(this);
+    else
+        return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP_(ULONG) PropSheetExtension::AddRef()
+{
+    return InterlockedIncrement(&refCount);
+}
+
+STDMETHODIMP_(ULONG) PropSheetExtension::Release()
+{
+    LONG count = InterlockedDecrement(&refCount);
+    if (count > 0)
+        return count;
+    if (dataObject) {
+        dataObject->Release();
+        dataObject = nullptr;
+    }
+    delete this;
+    return 0;
+}
+
+STDMETHODIMP PropSheetExtension::Initialize(PCIDLIST_ABSOLUTE, IDataObject* selection, HKEY)
+{
+    if (dataObject) {
+        dataObject->Release();
+        dataObject = nullptr;
+    }
+    if (!selection)
+        return E_FAIL;
+    dataObject = selection;
+    dataObject->AddRef();
+
+    DropList drop(dataObject);
+    if (FAILED(drop.Result())) {
+        filePath[0] = '\0';
+        fileName = nullptr;
+        fileExtension = nullptr;
+        return drop.Result();
+    }
+    filePath[0] = '\0';
+    DragQueryFileA(drop.Get(), 0, filePath, sizeof filePath);
+    fileName = FileNamePart(filePath);
+    char* dot = FindLastChar(filePath, '.');
+    fileExtension = dot ? dot + 1 : nullptr;
+    return drop.Result();
+}
+
+BOOL PropSheetExtension::ProbeSelection()
+{
+    if (!dataObject)
+        return FALSE;
+    {
+        DropList drop(dataObject);
+        if (FAILED(drop.Result()))
+            return FALSE;
+        fileCount = DragQueryFileA(drop.Get(), 0xFFFFFFFF, nullptr, 0);
+        DragQueryFileA(drop.Get(), 0, filePath, sizeof filePath);
+    }
+    if (fileIcon) {
+        // A second AddPages on the same object: the earlier icon is replaced.
+        DestroyIcon(fileIcon);
+        fileIcon = nullptr;
+    }
+    if (fileCount > 1) {
+        module = MODULE_UNAVAILABLE;
+        fileIcon = LoadIconA(moduleInstance, MAKEINTRESOURCEA(IDI_PINDREL));
+        return TRUE;
+    }
+    SHFILEINFOA info = {};
+    if (!SHGetFileInfoA(filePath, 0, &info, sizeof info, SHGFI_ICON))
+        return FALSE;
+    fileIcon = info.hIcon;
+    return TRUE;
+}
+
+bool PropSheetExtension::GetTargetPath(char* buffer, int size)
+{
+    if (fileExtension && lstrcmpiA(fileExtension, "lnk") == 0) {
+        buffer[0] = '\0';
+        // An unresolvable shortcut has no target: no icons, nothing to load.
+        return SUCCEEDED(ResolveShortcut(filePath, buffer, size)) && buffer[0];
+    }
+    lstrcpynA(buffer, filePath, size);
+    return true;
+}
+
+bool PropSheetExtension::HasIcons()
+{
+    char path[MAX_PATH];
+    if (!GetTargetPath(path, sizeof path))
+        return false;
+    HICON count = ExtractIconA(moduleInstance, path, 0xFFFFFFFF);
+    return count != nullptr;
+}
+
+BOOL PropSheetExtension::LoadModule()
+{
+    if (!module) {
+        char path[MAX_PATH];
+        HMODULE loaded = nullptr;
+        // As a data file: no code of the selected file ever runs in the shell.
+        if (GetTargetPath(path, sizeof path))
+            loaded = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        module = loaded ? loaded : MODULE_UNAVAILABLE;
+    }
+    return module != nullptr && module != MODULE_UNAVAILABLE;
+}
+
+UINT PropSheetExtension::GetSelectedFile(UINT index, char* buffer, UINT size)
+{
+    if (!dataObject)
+        return 0;
+    DropList drop(dataObject);
+    if (FAILED(drop.Result()))
+        return 0;
+    return DragQueryFileA(drop.Get(), index, buffer, size);
+}
+
+BOOL PropSheetExtension::AddPage(UINT dialogId, DLGPROC dialogProc, LPFNSVADDPROPSHEETPAGE addPage, LPARAM lParam)
+{
+    PROPSHEETPAGEA page = {};
+    page.dwSize = PROPSHEETPAGEA_V1_SIZE;
+    page.dwFlags = PSP_USEREFPARENT | PSP_USECALLBACK;
+    page.hInstance = moduleInstance;
+    page.pszTemplate = MAKEINTRESOURCEA(dialogId);
+    page.pfnDlgProc = dialogProc;
+    page.lParam = reinterpret_cast<LPARAM>(this);
+    page.pfnCallback = PageCallback;
+    page.pcRefParent = reinterpret_cast<UINT*>(&objectCount);
+
+    AddRef();  // the page's own reference, given back by PageCallback
+    HPROPSHEETPAGE handle = CreatePropertySheetPageA(&page);
+    if (!handle) {
+        Release();
+        return FALSE;
+    }
+    if (!addPage(handle, lParam)) {
+        DestroyPropertySheetPage(handle);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+STDMETHODIMP PropSheetExtension::AddPages(LPFNSVADDPROPSHEETPAGE addPage, LPARAM lParam)
+{
+    UINT flags = ReadSetting(IDS_FLAGS_KEY, kDefaultFlags);
+    if (flags == 0)
+        return S_OK;
+    if (!ProbeSelection())
+        return E_INVALIDARG;
+
+    if (flags & kFlagTouch) {
+        if (fileCount == 1) {
+            ScopedFile file(CreateFileA(filePath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (file.Valid())
+                AddPage(IDD_TOUCH_PAGE, TouchPageProc, addPage, lParam);
+        } else {
+            AddPage(IDD_TOUCH_PAGE, TouchPageProc, addPage, lParam);
+        }
+    }
+    if (fileCount != 1)
+        return S_OK;
+
+    if ((flags & kFlagIcons) && (!(flags & kFlagIconsOnlyWithIcons) || HasIcons()))
+        AddPage(IDD_ICONS_PAGE, IconsPageProc, addPage, lParam);
+
+    if ((flags & kFlagBitmaps) && LoadModule() &&
+        EnumResourceNamesA(module, RT_BITMAP, reinterpret_cast<ENUMRESNAMEPROCA>(AddBitmapName), 0))
+        AddPage(IDD_BITMAPS_PAGE, BitmapsPageProc, addPage, lParam);
+    return S_OK;
+}
+
+STDMETHODIMP PropSheetExtension::ReplacePage(EXPPS, LPFNSVADDPROPSHEETPAGE, LPARAM)
+{
+    return S_OK;
+}
+
+HRESULT ResolveShortcut(const char* linkPath, char* buffer, int size)
+{
+    HRESULT result = CoInitialize(nullptr);
+    if (FAILED(result))
+        return result;
+    IShellLinkA* link = nullptr;
+    result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                              reinterpret_cast<void**>(&link));
+    if (SUCCEEDED(result)) {
+        IPersistFile* file = nullptr;
+        result = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+        if (SUCCEEDED(result)) {
+            WCHAR wide[MAX_PATH];
+            wide[0] = 0;
+            MultiByteToWideChar(CP_ACP, 0, linkPath, -1, wide, MAX_PATH);
+            result = file->Load(wide, STGM_READ);
+            if (SUCCEEDED(result)) {
+                result = link->Resolve(nullptr, SLR_NO_UI | (1000 << 16));
+                if (SUCCEEDED(result))
+                    result = link->GetPath(buffer, size, nullptr, SLGP_SHORTPATH);
+            }
+            file->Release();
+        }
+        link->Release();
+    }
+    CoUninitialize();
+    return result;
+}

@@ -1,0 +1,35 @@
+// Message boxes of a module under test, answered by a script instead of a user:
+// MessageBoxA is replaced at the module's import table and every call recorded.
+#pragma once
+#include <windows.h>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct RecordedBox {
+    HWND owner;
+    std::string text;
+    std::string caption;
+    UINT type;
+};
+
+class MessageBoxScript {
+public:
+    explicit MessageBoxScript(HMODULE module);
+    ~MessageBoxScript();
+    MessageBoxScript(const MessageBoxScript&) = delete;
+    MessageBoxScript& operator=(const MessageBoxScript&) = delete;
+
+    // The answers, in order; when they run out the box answers IDOK.
+    void Answer(std::initializer_list<int> answers) { answers_.assign(answers); }
+    const std::vector<RecordedBox>& Boxes() const { return boxes_; }
+    bool Applied() const;
+
+private:
+    static int WINAPI Hook(HWND owner, const char* text, const char* caption, UINT type);
+    static MessageBoxScript* current_;
+    std::unique_ptr<class ImportPatch> patch_;
+    std::deque<int> answers_;
+    std::vector<RecordedBox> boxes_;
+};

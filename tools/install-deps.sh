@@ -1,0 +1,22 @@
+#!/bin/sh
+# Installs everything the build, the tests and the demo need on Debian 12.
+# Safe to run again: it only installs what is missing.
+set -e
+need=""
+for p in wine wine32:i386 wine64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 cmake make xvfb xauth \
+         x11-utils imagemagick googletest locales fonts-ipafont-gothic python3; do
+  dpkg -s "$p" >/dev/null 2>&1 || need="$need $p"
+done
+if [ -n "$need" ]; then
+  SUDO=""; [ "$(id -u)" = 0 ] || SUDO=sudo
+  $SUDO dpkg --add-architecture i386
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $need >/dev/null
+fi
+# Japanese file names in Wine need a real Unix locale of that name.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+  SUDO=""; [ "$(id -u)" = 0 ] || SUDO=sudo
+  $SUDO sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+  $SUDO locale-gen >/dev/null
+fi

@@ -1,0 +1,64 @@
+#!/bin/sh
+# The Wine environments the tests run in, each a 32-bit prefix with its own
+# virtual display:
+#   en  code page 1252, English resources, time zone America/New_York (daylight saving)
+#   ja  code page 932, Japanese resources, time zone Asia/Tokyo (bias -540)
+# usage: wine-env.sh start|stop <root> <env>
+#        wine-env.sh run <root> <env> <program> [arguments]
+#        wine-env.sh shell <root> <env> <command> [arguments]   (a host command in the environment)
+set -e
+action=$1 root=$2 env=$3
+shift 3
+dir=$root/$env
+
+export WINEPREFIX=$dir/prefix WINEARCH=win32 WINEDEBUG=-all
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+unset LANG LANGUAGE LC_ALL LC_CTYPE LC_MESSAGES
+case $env in
+  en) export TZ=America/New_York ;;
+  ja) export TZ=Asia/Tokyo LC_ALL=ja_JP.UTF-8 ;;
+  *) echo "unknown environment $env" >&2; exit 2 ;;
+esac
+
+start_display() {
+  if [ -f "$dir/display" ] && kill -0 "$(cat "$dir/xvfb.pid" 2>/dev/null)" 2>/dev/null; then
+    return
+  fi
+  rm -f "$dir/display"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/display.tmp" >/dev/null 2>&1 &
+  echo $! >"$dir/xvfb.pid"
+  i=0
+  while [ ! -s "$dir/display.tmp" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+  echo ":$(cat "$dir/display.tmp")" >"$dir/display"
+}
+
+case $action in
+  start)
+    mkdir -p "$dir"
+    start_display
+    export DISPLAY=$(cat "$dir/display")
+    if [ ! -f "$dir/prefix/system.reg" ]; then
+      wineboot -i >/dev/null 2>&1
+      wineserver -w
+      # No crash dialog: a crashing test must end, not wait for a click.
+      wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+      # Japanese dialogs ask for this font; map it to an installed Japanese one.
+      wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /t REG_SZ /d 'IPAPGothic' /f >/dev/null 2>&1
+      wineserver -w
+    fi
+    ;;
+  stop)
+    [ -d "$dir/prefix" ] && wineserver -k 2>/dev/null || true
+    [ -f "$dir/xvfb.pid" ] && kill "$(cat "$dir/xvfb.pid")" 2>/dev/null || true
+    rm -f "$dir/display" "$dir/xvfb.pid"
+    ;;
+  run|shell)
+    start_display
+    export DISPLAY=$(cat "$dir/display")
+    if [ "$action" = run ]; then
+      exec wine "$@"
+    fi
+    exec "$@"
+    ;;
+  *) echo "usage: $0 start|stop|run|shell <root> <env> ..." >&2; exit 2 ;;
+esac
