@@ -1,0 +1,281 @@
+// Which pages the property-sheet extension adds, and how long it and its module
+// live, driven through PINDREL.DLL's class factory and a real property sheet.
+#include "drop_data_object.h"
+#include "import_patch.h"
+#include "pindrel_copy.h"
+#include "resource.h"
+#include "text.h"
+#include <gtest/gtest.h>
+#include <set>
+
+namespace {
+
+const std::string kTouch = "Touch", kIcons = "Icons", kBitmaps = "Bitmaps";
+
+std::vector<std::string> Tabs(std::initializer_list<const std::string*> pages)
+{
+    std::vector<std::string> tabs;
+    for (const std::string* page : pages) {
+        if (page == &kTouch)
+            tabs.push_back(Localized("Touch", "タイム スタンプ"));
+        else if (page == &kIcons)
+            tabs.push_back(Localized("Icons", "アイコン"));
+        else
+            tabs.push_back(Localized("Bitmaps", "ビットマップ"));
+    }
+    return tabs;
+}
+
+// A file that cannot be opened for writing. Tests run as root, where Wine opens even
+// a read-only file for writing; a handle without write sharing is what refuses it.
+class LockedFile {
+public:
+    explicit LockedFile(const std::string& path)
+        : handle_(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+    ~LockedFile() { if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_); }
+    bool Held() const { return handle_ != INVALID_HANDLE_VALUE; }
+private:
+    HANDLE handle_;
+};
+
+class Extension : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(pindrel.Module());
+        SetEnvironmentVariableA("KELVARA_FIXTURE_STARTED", nullptr);
+        library = pindrel.Temp().Path() + "\\RESLIB.DLL";
+        ASSERT_TRUE(CopyFileTo(FixturePath("RESLIB.DLL"), library));
+        text = pindrel.Temp().WriteFile("notes.txt", "plain text\r\n");
+    }
+
+    // The tabs the pages of paths give under flags.
+    std::vector<std::string> TabsFor(const std::vector<std::string>& paths, unsigned flags,
+                                     HRESULT* addResult = nullptr)
+    {
+        pindrel.WriteFlags(flags);
+        IShellExtInit* extension = pindrel.NewExtension(paths);
+        EXPECT_TRUE(extension);
+        if (!extension)
+            return {};
+        SheetHost sheet;
+        std::vector<std::string> tabs = ShowPages(extension, sheet, addResult);
+        extension->Release();
+        return tabs;
+    }
+
+    PindrelCopy pindrel;
+    std::string library, text;
+};
+
+TEST_F(Extension, PageTableFollowsFlagsAndFile)
+{
+    std::string link = pindrel.Temp().Path() + "\\library.lnk";
+    ASSERT_EQ(S_OK, CreateShortcut(link, library));
+    std::string linkWithoutExtension = pindrel.Temp().Path() + "\\golibrary";
+    ASSERT_TRUE(CopyFileTo(link, linkWithoutExtension));
+
+    struct Row {
+        const char* what;
+        std::vector<std::string> paths;
+        unsigned flags;
+        std::vector<std::string> tabs;
+    } rows[] = {
+        {"default flags, executable with icons and bitmaps", {library}, 39, Tabs({&kTouch, &kIcons, &kBitmaps})},
+        {"default flags, plain text file", {text}, 39, Tabs({&kTouch, &kIcons})},
+        {"icons only with icons, text file", {text}, 0x17, Tabs({&kTouch})},
+        {"icons only with icons, executable", {library}, 0x17, Tabs({&kTouch, &kIcons, &kBitmaps})},
+        {"icons only with icons, shortcut to an executable", {link}, 0x17, Tabs({&kTouch, &kIcons, &kBitmaps})},
+        // Without ".lnk" the shortcut is an ordinary file: no icons, nothing to load.
+        {"icons only with icons, shortcut without extension", {linkWithoutExtension}, 0x17, Tabs({&kTouch})},
+        {"Touch alone", {library}, 0x01, Tabs({&kTouch})},
+        {"Bitmaps alone", {library}, 0x04, Tabs({&kBitmaps})},
+        {"Bitmaps for a file without bitmaps", {text}, 0x04, {}},
+        {"several files", {library, text}, 39, Tabs({&kTouch})},
+        {"several files, Touch switched off", {library, text}, 0x06, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        HRESULT result = E_FAIL;
+        EXPECT_EQ(row.tabs, TabsFor(row.paths, row.flags, &result));
+        EXPECT_EQ(S_OK, result);
+    }
+}
+
+TEST_F(Extension, SwitchedOffAddsNothingWithoutLookingAtTheSelection)
+{
+    pindrel.WriteFlags(0);
+    IShellExtInit* extension = nullptr;
+    ASSERT_EQ(S_OK, CreateComponent(pindrel.Module(), kPindrelClassId, IID_IShellExtInit,
+                                    reinterpret_cast<void**>(&extension)));
+    IDataObject* refusing = CreateRefusingDataObject();
+    EXPECT_EQ(DV_E_FORMATETC, extension->Initialize(nullptr, refusing, nullptr));
+    refusing->Release();
+    SheetHost sheet;
+    HRESULT result = E_FAIL;
+    EXPECT_TRUE(ShowPages(extension, sheet, &result).empty());
+    EXPECT_EQ(S_OK, result);
+    extension->Release();
+}
+
+TEST_F(Extension, UnreadableSelectionAddsNoPages)
+{
+    IShellExtInit* extension = nullptr;
+    ASSERT_EQ(S_OK, CreateComponent(pindrel.Module(), kPindrelClassId, IID_IShellExtInit,
+                                    reinterpret_cast<void**>(&extension)));
+    IDataObject* refusing = CreateRefusingDataObject();
+    EXPECT_EQ(DV_E_FORMATETC, extension->Initialize(nullptr, refusing, nullptr));
+    refusing->Release();
+    SheetHost sheet;
+    HRESULT result = S_OK;
+    EXPECT_TRUE(ShowPages(extension, sheet, &result).empty());
+    EXPECT_EQ(E_INVALIDARG, result);
+
+    // A null data object fails and lets go of the one held before.
+    IDataObject* data = CreateDropDataObject({text});
+    EXPECT_EQ(S_OK, extension->Initialize(nullptr, data, nullptr));
+    data->Release();
+    EXPECT_EQ(1, LiveDataObjects());
+    EXPECT_EQ(E_FAIL, extension->Initialize(nullptr, nullptr, nullptr));
+    EXPECT_EQ(0, LiveDataObjects());
+    EXPECT_TRUE(ShowPages(extension, sheet, &result).empty());
+    EXPECT_EQ(E_INVALIDARG, result);
+    extension->Release();
+    EXPECT_EQ(S_OK, pindrel.CanUnloadNow());
+}
+
+TEST_F(Extension, FileThatDoesNotOpenForWritingHasNoTouchPageAlone)
+{
+    LockedFile locked(text);
+    ASSERT_TRUE(locked.Held());
+    EXPECT_EQ(Tabs({&kIcons}), TabsFor({text}, 39));
+    std::string other = pindrel.Temp().WriteFile("other.txt", "x");
+    EXPECT_EQ(Tabs({&kTouch}), TabsFor({text, other}, 39));
+}
+
+TEST_F(Extension, SeveralFilesShowTheComponentIconAndLoadNothing)
+{
+    pindrel.WriteFlags(39);
+    IShellExtInit* extension = pindrel.NewExtension({library, text});
+    ASSERT_TRUE(extension);
+    SheetHost sheet;
+    ASSERT_EQ(Tabs({&kTouch}), ShowPages(extension, sheet));
+    HWND page = sheet.SelectPage(0);
+    ASSERT_TRUE(page);
+    HICON own = LoadIconA(pindrel.Module(), MAKEINTRESOURCEA(IDI_PINDREL));
+    EXPECT_EQ(own, reinterpret_cast<HICON>(SendDlgItemMessageA(page, IDC_FILE_ICON, STM_GETICON, 0, 0)));
+    EXPECT_FALSE(IsModuleLoaded(library));
+    EXPECT_FALSE(GetEnvironmentVariableA("KELVARA_FIXTURE_STARTED", nullptr, 0));
+    extension->Release();
+}
+
+TEST_F(Extension, SelectedLibraryIsLoadedAsDataOnly)
+{
+    // RESLIB.DLL's start-up code sets KELVARA_FIXTURE_STARTED; loaded as an
+    // executable module it would run inside the shell.
+    EXPECT_EQ(Tabs({&kTouch, &kIcons, &kBitmaps}), TabsFor({library}, 39));
+    EXPECT_FALSE(GetEnvironmentVariableA("KELVARA_FIXTURE_STARTED", nullptr, 0));
+    ASSERT_TRUE(LoadLibraryA(library.c_str()));  // the mark works when the code does run
+    EXPECT_TRUE(GetEnvironmentVariableA("KELVARA_FIXTURE_STARTED", nullptr, 0));
+    FreeLibrary(GetModuleHandleA(library.c_str()));
+}
+
+TEST_F(Extension, UnresolvableShortcutHasNoIconsAndNoModule)
+{
+    std::string target = pindrel.Temp().Path() + "\\gone.dll";
+    ASSERT_TRUE(CopyFileTo(library, target));
+    std::string link = pindrel.Temp().Path() + "\\gone.lnk";
+    ASSERT_EQ(S_OK, CreateShortcut(link, target));
+    ASSERT_TRUE(DeleteFileA(target.c_str()));
+    EXPECT_EQ(Tabs({&kTouch}), TabsFor({link}, 0x17));
+    EXPECT_EQ(Tabs({&kTouch, &kIcons}), TabsFor({link}, 39));
+}
+
+TEST_F(Extension, DotsInDirectoryNames)
+{
+    // "x.lnk" is the directory; the file has no extension of its own.
+    std::string dir = pindrel.Temp().MakeDir("x.lnk");
+    std::string plain = dir + "\\readme";
+    ASSERT_TRUE(CopyFileTo(text, plain));
+    EXPECT_EQ(Tabs({&kTouch, &kIcons}), TabsFor({plain}, 39));
+    EXPECT_EQ(Tabs({&kTouch}), TabsFor({plain}, 0x17));
+}
+
+// Counts what PINDREL.DLL loads and frees.
+struct ModuleLedger {
+    static std::set<HMODULE> live;
+    static HMODULE WINAPI Load(const char* path, HANDLE file, DWORD flags)
+    {
+        HMODULE module = LoadLibraryExA(path, file, flags);
+        if (module)
+            live.insert(module);
+        return module;
+    }
+    static BOOL WINAPI Free(HMODULE module)
+    {
+        live.erase(module);
+        return FreeLibrary(module);
+    }
+};
+std::set<HMODULE> ModuleLedger::live;
+
+TEST_F(Extension, ObjectAndModuleLiveAsLongAsTheLastPage)
+{
+    ImportPatch load(pindrel.Module(), "kernel32.dll", "LoadLibraryExA", reinterpret_cast<void*>(&ModuleLedger::Load));
+    ImportPatch free(pindrel.Module(), "kernel32.dll", "FreeLibrary", reinterpret_cast<void*>(&ModuleLedger::Free));
+    ASSERT_TRUE(load.Applied() && free.Applied());
+    ModuleLedger::live.clear();
+
+    // Without the Touch page, which lets the module go whenever it is shown.
+    pindrel.WriteFlags(0x06);
+    IShellExtInit* extension = pindrel.NewExtension({library});
+    ASSERT_TRUE(extension);
+    SheetHost sheet;
+    ASSERT_EQ(2u, ShowPages(extension, sheet).size());
+    extension->Release();  // Explorer lets go; the pages keep the object
+    EXPECT_EQ(S_FALSE, pindrel.CanUnloadNow());
+    EXPECT_EQ(1u, ModuleLedger::live.size());
+    EXPECT_EQ(1, LiveDataObjects());
+
+    sheet.Destroy();
+    EXPECT_EQ(S_OK, pindrel.CanUnloadNow());
+    EXPECT_TRUE(ModuleLedger::live.empty());
+    EXPECT_EQ(0, LiveDataObjects());
+}
+
+TEST_F(Extension, PagesThatExplorerRefusesGiveTheirReferenceBack)
+{
+    pindrel.WriteFlags(39);
+    IShellExtInit* extension = pindrel.NewExtension({library});
+    ASSERT_TRUE(extension);
+    IShellPropSheetExt* pages = nullptr;
+    ASSERT_EQ(S_OK, extension->QueryInterface(IID_IShellPropSheetExt, reinterpret_cast<void**>(&pages)));
+    PageCollector refusing;
+    refusing.refuse = true;
+    EXPECT_EQ(S_OK, refusing.AddFrom(pages));
+    pages->Release();
+    EXPECT_EQ(0u, extension->Release());
+    EXPECT_EQ(S_OK, pindrel.CanUnloadNow());
+}
+
+TEST(ExtensionPaths, DoubleByteDirectoryIsNotCutAtATrailByte)
+{
+    if (!JapaneseRun())
+        GTEST_SKIP() << "needs the double-byte code page 932";
+    // The second byte of this character is 0x5C, a backslash in single-byte text.
+    PindrelCopy pindrel(Ansi("表示"));
+    ASSERT_TRUE(pindrel.Module());
+    std::string dir = pindrel.Temp().MakeDir(Ansi("ソフト.lnk"));
+    std::string library = dir + "\\" + Ansi("表.dll");
+    ASSERT_TRUE(CopyFileTo(FixturePath("RESLIB.DLL"), library));
+    pindrel.WriteFlags(39);
+    IShellExtInit* extension = pindrel.NewExtension({library});
+    ASSERT_TRUE(extension);
+    SheetHost sheet;
+    EXPECT_EQ(Tabs({&kTouch, &kIcons, &kBitmaps}), ShowPages(extension, sheet));
+    HWND page = sheet.SelectPage(0);
+    EXPECT_EQ(Ansi("表.dll"), ControlText(page, IDC_FILE_NAME));
+    extension->Release();
+}
+
+}  // namespace

@@ -1,0 +1,67 @@
+// Private copies of PINDREL.DLL.
+#include "pindrel_copy.h"
+#include "drop_data_object.h"
+
+PindrelCopy::PindrelCopy(const std::string& dirName) : temp_("pdr")
+{
+    dir_ = dirName.empty() ? temp_.Path() : temp_.MakeDir(dirName);
+    std::string path = dir_ + "\\PINDREL.DLL";
+    if (CopyFileTo(DistPath("PINDREL.DLL"), path))
+        library_.reset(new LoadedLibrary(path));
+}
+
+PindrelCopy::~PindrelCopy()
+{
+    library_.reset();
+}
+
+void PindrelCopy::WriteFlags(unsigned flags, const std::string& section) const
+{
+    char text[16];
+    wsprintfA(text, "%u", flags);
+    WritePrivateProfileStringA(section.empty() ? LogonName().c_str() : section.c_str(), "PindrelFlags", text,
+                               IniPath().c_str());
+}
+
+IShellExtInit* PindrelCopy::NewExtension(const std::vector<std::string>& paths, HRESULT* initResult) const
+{
+    IShellExtInit* extension = nullptr;
+    if (FAILED(CreateComponent(Module(), kPindrelClassId, IID_IShellExtInit, reinterpret_cast<void**>(&extension))))
+        return nullptr;
+    IDataObject* data = CreateDropDataObject(paths);
+    HRESULT result = extension->Initialize(nullptr, data, nullptr);
+    data->Release();
+    if (initResult)
+        *initResult = result;
+    return extension;
+}
+
+HRESULT PindrelCopy::CanUnloadNow() const
+{
+    auto canUnload = library_->Export<HRESULT(WINAPI*)()>("DllCanUnloadNow");
+    return canUnload();
+}
+
+std::string LogonName()
+{
+    char name[256] = "";
+    DWORD size = sizeof name;
+    GetUserNameA(name, &size);
+    return name;
+}
+
+std::vector<std::string> ShowPages(IShellExtInit* extension, SheetHost& sheet, HRESULT* addResult)
+{
+    IShellPropSheetExt* pages = nullptr;
+    extension->QueryInterface(IID_IShellPropSheetExt, reinterpret_cast<void**>(&pages));
+    PageCollector collector;
+    HRESULT result = pages ? collector.AddFrom(pages) : E_NOINTERFACE;
+    if (pages)
+        pages->Release();
+    if (addResult)
+        *addResult = result;
+    if (collector.pages.empty())
+        return {};
+    sheet.Show(collector.pages);
+    return sheet.TabCaptions();
+}

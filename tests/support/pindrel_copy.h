@@ -1,0 +1,44 @@
+// A private copy of PINDREL.DLL in a temporary directory, loaded for one test, so
+// that its settings file KELVARA.INI (beside the module) belongs to that test alone.
+#pragma once
+#include "deliverables.h"
+#include "sheet_host.h"
+#include "temp_files.h"
+#include <memory>
+#include <shlobj.h>
+#include <string>
+#include <vector>
+
+class PindrelCopy {
+public:
+    // dirName: the copy's directory inside a new temporary directory ("" = the
+    // temporary directory itself).
+    explicit PindrelCopy(const std::string& dirName = "");
+    ~PindrelCopy();
+
+    HMODULE Module() const { return library_ ? library_->Get() : nullptr; }
+    const TempDir& Temp() const { return temp_; }
+    std::string Dir() const { return dir_; }
+    std::string IniPath() const { return dir_ + "\\KELVARA.INI"; }
+
+    // Writes the flags word for section (the user's logon name as the process sees it).
+    void WriteFlags(unsigned flags, const std::string& section = "") const;
+
+    // A new extension object initialised with the paths (E_* of Initialize kept in
+    // initResult); null when it cannot be created.
+    IShellExtInit* NewExtension(const std::vector<std::string>& paths, HRESULT* initResult = nullptr) const;
+
+    HRESULT CanUnloadNow() const;
+
+private:
+    TempDir temp_;
+    std::string dir_;
+    std::unique_ptr<LoadedLibrary> library_;
+};
+
+// The user's logon name as GetUserNameA gives it.
+std::string LogonName();
+
+// Adds the extension's pages to a collector and shows them in a sheet; returns the
+// tab captions ({} when no sheet could be shown because no page was added).
+std::vector<std::string> ShowPages(IShellExtInit* extension, SheetHost& sheet, HRESULT* addResult = nullptr);
