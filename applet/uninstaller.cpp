@@ -1,0 +1,247 @@
+// The suite's uninstaller: the user chooses components, each one's own Uninstall
+// runs, and a run that leaves the component key as it was removes the applet.
+#include "applet.h"
+#include "mbstring.h"
+#include "messages.h"
+#include "module.h"
+#include "registry.h"
+#include "resource.h"
+#include "scoped.h"
+#include <setupapi.h>
+
+namespace {
+
+typedef BOOL(WINAPI* ComponentUninstallEntry)(HWND owner);
+
+DWORD CountValues(HKEY key)
+{
+    DWORD count = 0;
+    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr,
+                         nullptr, nullptr) != ERROR_SUCCESS)
+        count = 0;
+    return count;
+}
+
+void EnableContinue(HWND dialog, BOOL enable)
+{
+    EnableWindow(GetDlgItem(dialog, IDOK), enable);
+}
+
+// Lists every named REG_SZ value of the component key whose name fits 32
+// characters; false when the key does not open.
+bool ListComponents(HWND dialog)
+{
+    char keyName[64];
+    LoadComponentKeyName(keyName, sizeof keyName);
+    ScopedKey key;
+    if (!key.Open(HKEY_LOCAL_MACHINE, keyName, KEY_READ))
+        return false;
+    HWND list = GetDlgItem(dialog, IDC_COMPONENT_LIST);
+    for (DWORD index = 0;; ++index) {
+        char name[32];
+        DWORD nameSize = sizeof name;
+        DWORD type = 0;
+        LONG result = RegEnumValueA(key.Get(), index, name, &nameSize, nullptr, &type, nullptr, nullptr);
+        if (result == ERROR_NO_MORE_ITEMS)
+            break;
+        if (result == ERROR_SUCCESS && type == REG_SZ && name[0])
+            SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    }
+    return true;
+}
+
+BOOL OnInitDialog(HWND dialog, LPARAM directory)
+{
+    if (!ListComponents(dialog)) {
+        ShowMessage(dialog, IDS_NO_REGISTRY, MB_ICONEXCLAMATION);
+        EndDialog(dialog, -1);
+        return FALSE;
+    }
+    HWND list = GetDlgItem(dialog, IDC_COMPONENT_LIST);
+    if (SendMessageA(list, LB_GETCOUNT, 0, 0) <= 0) {
+        // Nothing to choose: the caller goes on as after Continue.
+        EndDialog(dialog, 1);
+        return FALSE;
+    }
+    // Loaded unshared, so that WM_DESTROY may destroy it.
+    HICON icon = static_cast<HICON>(LoadImageA(moduleInstance, MAKEINTRESOURCEA(IDI_UNINSTALL), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
+    SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_COMPONENT_LIST, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    SetWindowLongPtrA(dialog, DWLP_USER, directory);
+    return TRUE;
+}
+
+void OnContinue(HWND dialog)
+{
+    EnableContinue(dialog, FALSE);
+    int result = RemoveSelectedComponents(dialog);
+    if (result == 1)
+        EndDialog(dialog, 1);
+    else if (result == 0)
+        EndDialog(dialog, kUninstallIncomplete);
+    else
+        EnableContinue(dialog, TRUE);
+}
+
+// The applet's own removal: its INF's uninstall section, then the shared settings
+// file and the help index. 1 whether or not the section succeeded.
+int RemoveApplet(char* directory, int size)
+{
+    AddTrailingBackslash(directory, size);
+    char path[MAX_PATH];
+    if (!MakeSharedFilePath(path, sizeof path, directory, IDS_INF_FILE)) {
+        ShowSystemError(nullptr, ERROR_FILENAME_EXCED_RANGE);
+        return 1;
+    }
+    if (!InstallSection(nullptr, UninstallSectionName(), path))
+        return 1;
+    // A name that does not fit is not deleted: the cut path would name another file.
+    if (MakeSharedFilePath(path, sizeof path, directory, IDS_SETTINGS_FILE))
+        DeleteFileA(path);
+    lstrcpynA(path, directory, sizeof path);
+    if (lstrlenA(path) + lstrlenA("KELVARA.GID") < static_cast<int>(sizeof path)) {
+        lstrcatA(path, "KELVARA.GID");
+        DeleteFileA(path);
+    }
+    SetupPromptReboot(nullptr, nullptr, FALSE);
+    return 1;
+}
+
+}  // namespace
+
+BOOL UninstallComponent(HWND owner, const char* path)
+{
+    ScopedLibrary library(LoadLibraryA(path));
+    if (!library) {
+        ShowMessage(owner, IDS_NO_LIBRARY, MB_ICONEXCLAMATION, path);
+        return FALSE;
+    }
+    auto uninstall = reinterpret_cast<ComponentUninstallEntry>(GetProcAddress(library.Get(), "Uninstall"));
+    if (!uninstall) {
+        ShowMessage(owner, IDS_NO_ENTRY, MB_ICONEXCLAMATION, path, "Uninstall");
+        return FALSE;
+    }
+    return uninstall(owner);
+}
+
+int RemoveSelectedComponents(HWND dialog)
+{
+    HWND list = GetDlgItem(dialog, IDC_COMPONENT_LIST);
+    LRESULT selected = SendMessageA(list, LB_GETSELCOUNT, 0, 0);
+    int count = selected > 0 ? static_cast<int>(selected) : 0;
+    int* indices = static_cast<int*>(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, (count > 0 ? count : 1) * sizeof(int)));
+    if (!indices) {
+        ShowMessage(dialog, IDS_OUT_OF_MEMORY, MB_ICONEXCLAMATION);
+        return -1;
+    }
+    if (SendMessageA(list, LB_GETSELITEMS, count, reinterpret_cast<LPARAM>(indices)) == LB_ERR) {
+        ShowMessage(dialog, IDS_NO_SELECTION, MB_ICONEXCLAMATION);
+        LocalFree(indices);
+        return -1;
+    }
+    char keyName[64];
+    LoadComponentKeyName(keyName, sizeof keyName);
+    ScopedKey key;
+    if (!key.Open(HKEY_LOCAL_MACHINE, keyName, KEY_READ)) {
+        ShowMessage(dialog, IDS_NO_REGISTRY, MB_ICONEXCLAMATION);
+        LocalFree(indices);
+        return -1;
+    }
+    // LB_GETSELITEMS gives the indices in ascending order, the list's sorted order.
+    bool allRemoved = true;
+    for (int i = 0; i < count; ++i) {
+        char name[32];
+        char path[MAX_PATH];
+        if (SendMessageA(list, LB_GETTEXTLEN, indices[i], 0) >= static_cast<LRESULT>(sizeof name) ||
+            SendMessageA(list, LB_GETTEXT, indices[i], reinterpret_cast<LPARAM>(name)) == LB_ERR ||
+            !ReadRegistryString(key.Get(), name, path, sizeof path) ||
+            !UninstallComponent(dialog, path))
+            allRemoved = false;
+    }
+    key.Close();
+    LocalFree(indices);
+    // Going on would remove the applet and leave that component with nothing to
+    // remove it: the whole run stops here instead.
+    if (!allRemoved) {
+        ShowMessage(dialog, IDS_NOT_ALL_REMOVED, MB_ICONEXCLAMATION);
+        return 0;
+    }
+    return 1;
+}
+
+void ShowUninstallHelp(HWND dialog)
+{
+    char path[MAX_PATH];
+    const char* directory = reinterpret_cast<const char*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    lstrcpynA(path, directory ? directory : "", sizeof path);
+    AddTrailingBackslash(path, sizeof path);
+    int used = lstrlenA(path);
+    LoadStringA(moduleInstance, IDS_HELP_FILE, path + used, sizeof path - used);
+    // The help window stays open when the dialog ends.
+    WinHelpA(dialog, path, HELP_CONTEXT, IDD_UNINSTALL);
+}
+
+INT_PTR CALLBACK UninstallDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog(dialog, lParam);
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            OnContinue(dialog);
+            break;
+        case IDCANCEL:
+            EndDialog(dialog, IDCANCEL);
+            break;
+        case IDC_UNINSTALL_HELP:
+            ShowUninstallHelp(dialog);
+            break;
+        case IDC_COMPONENT_LIST:
+            if (HIWORD(wParam) == LBN_SELCHANGE) {
+                LRESULT selected = SendDlgItemMessageA(dialog, IDC_COMPONENT_LIST, LB_GETSELCOUNT, 0, 0);
+                EnableContinue(dialog, selected > 0 && selected != LB_ERR);
+            }
+            break;
+        }
+        return FALSE;
+    case WM_DESTROY: {
+        HICON icon = reinterpret_cast<HICON>(SendMessageA(dialog, WM_GETICON, ICON_BIG, 0));
+        if (icon)
+            DestroyIcon(icon);
+        return FALSE;
+    }
+    }
+    return FALSE;
+}
+
+extern "C" int __cdecl Uninstall(void)
+{
+    char directory[MAX_PATH];
+    char keyName[64];
+    LoadComponentKeyName(keyName, sizeof keyName);
+    ScopedKey key;
+    if (key.Open(HKEY_LOCAL_MACHINE, keyName, KEY_READ)) {
+        DWORD before = CountValues(key.Get());
+        ReadInstallDirectory(key.Get(), directory, sizeof directory);
+        if (before > 0) {
+            INT_PTR result = DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_UNINSTALL), nullptr,
+                                             UninstallDialogProc, reinterpret_cast<LPARAM>(directory));
+            if (result != 1 && result != kUninstallIncomplete)
+                return 0;
+            if (CountValues(key.Get()) != before) {
+                key.Close();
+                // Components went this run; the applet stays for a later run.
+                SetupPromptReboot(nullptr, nullptr, FALSE);
+                return 0;
+            }
+            if (result == kUninstallIncomplete)
+                return 0;
+        }
+        key.Close();
+    } else {
+        ReadInstallDirectory(nullptr, directory, sizeof directory);
+    }
+    return RemoveApplet(directory, sizeof directory);
+}
