@@ -1,0 +1,107 @@
+// SETUP.EXE: the program's entry point, the single-instance check, the Setup.ini
+// checks and the module's globals.
+#include "mbstring.h"
+#include "messages.h"
+#include "module.h"
+#include "resource.h"
+#include "setup.h"
+
+HINSTANCE moduleInstance = nullptr;
+
+const char kProductName[] = "Kelvara";
+
+char setupIniPath[MAX_PATH];
+char sectionName[32];
+char keyName[32];
+
+namespace {
+
+const char kMutexName[] = "KelvaraMutex";
+
+char messageText[512];
+
+// Held from the start to the end of the first copy; created not owned, so its
+// existence alone tells a second copy to step aside.
+HANDLE mutex = nullptr;
+
+}  // namespace
+
+// The caption is fixed; setup runs no INF file, so it has no INF messages.
+const MessageSettings messageSettings = {
+    0, kProductName, 256, messageText, sizeof messageText, 0, 0,
+};
+
+void FormatWindowTitle(char* title, int size)
+{
+    title[0] = '\0';
+    lstrcpynA(title, "Install ", size);
+    AppendBounded(title, size, kProductName);
+}
+
+void ReadSetupValue(UINT sectionId, UINT keyId, const char* defaultValue, char* buffer, DWORD size)
+{
+    LoadStringA(moduleInstance, sectionId, sectionName, sizeof sectionName);
+    LoadStringA(moduleInstance, keyId, keyName, sizeof keyName);
+    GetPrivateProfileStringA(sectionName, keyName, defaultValue, buffer, size, setupIniPath);
+}
+
+namespace {
+
+// Brings the first copy's dialog to the front when that copy is running.
+bool AnotherCopyIsRunning()
+{
+    mutex = CreateMutexA(nullptr, FALSE, kMutexName);
+    if (!mutex || GetLastError() != ERROR_ALREADY_EXISTS)
+        return false;
+    char title[48];
+    FormatWindowTitle(title, sizeof title);
+    HWND running = FindWindowA(nullptr, title);
+    if (running)
+        SetForegroundWindow(running);
+    return true;
+}
+
+void GetSetupIniPath()
+{
+    setupIniPath[0] = '\0';
+    GetModuleFileNameA(nullptr, setupIniPath, sizeof setupIniPath);
+    // A path that fills the buffer is not terminated on every Windows.
+    setupIniPath[sizeof setupIniPath - 1] = '\0';
+    ReplaceExtension(setupIniPath, sizeof setupIniPath, "INI");
+}
+
+bool SetupIniNamesThisProduct()
+{
+    char name[48];
+    ReadSetupValue(IDS_APPLICATION_SECTION, IDS_NAME_KEY, "", name, sizeof name);
+    return lstrcmpiA(name, kProductName) == 0;
+}
+
+void RunSetup()
+{
+    if (AnotherCopyIsRunning())
+        return;
+    moduleInstance = GetModuleHandleA(nullptr);
+    GetSetupIniPath();
+    if (!SetupIniNamesThisProduct()) {
+        ShowMessage(nullptr, IDS_BAD_SETUP_INFO, MB_ICONERROR);
+        return;
+    }
+    DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_SETUP), nullptr, SetupDialogProc, 0);
+}
+
+}  // namespace
+
+// The program's own entry point: there is no C runtime to call a WinMain, and
+// nothing of the command line is used.
+extern "C" void WINAPI SetupEntry()
+{
+    RunSetup();
+    if (mutex) {
+        // Created not owned, so the release fails harmlessly; closing the last
+        // handle is what lets the next copy run.
+        ReleaseMutex(mutex);
+        CloseHandle(mutex);
+    }
+    ExitProcess(0);
+}
