@@ -25,8 +25,6 @@ class ComServer : public ::testing::TestWithParam<Server> {
 protected:
     void SetUp() override
     {
-        if (GetFileAttributesA(DistPath(GetParam().file).c_str()) == INVALID_FILE_ATTRIBUTES)
-            GTEST_SKIP() << GetParam().file << " is not built yet";
         library.reset(new LoadedLibrary(DistPath(GetParam().file)));
         ASSERT_TRUE(library->Get());
         getClassObject = library->Export<GetClassObjectFn>("DllGetClassObject");
