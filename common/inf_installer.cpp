@@ -7,6 +7,11 @@
 
 namespace {
 
+// Log configuration, INI entries, registry, INI-to-registry and files. The headers'
+// SPINST_ALL (0x3FF) also registers and unregisters DLLs, copies INF files and
+// makes profile items, which these sections are not meant to do.
+const UINT kInstallFlags = SPINST_LOGCONFIG | SPINST_INIFILES | SPINST_REGISTRY | SPINST_INI2REG | SPINST_FILES;
+
 // SP_COPY_NEWER | SP_COPY_IN_USE_NEEDS_REBOOT | SP_COPY_FORCE_IN_USE
 const DWORD kCopyFlags = 0x304;
 
@@ -29,7 +34,7 @@ BOOL RunInfSection(HWND hwnd, const char* section, const char* infPath)
         SetupCloseInfFile(inf);
         return FALSE;
     }
-    BOOL ok = SetupInstallFromInfSectionA(hwnd, inf, section, SPINST_ALL, nullptr, nullptr, kCopyFlags,
+    BOOL ok = SetupInstallFromInfSectionA(hwnd, inf, section, kInstallFlags, nullptr, nullptr, kCopyFlags,
                                           SetupDefaultQueueCallbackA, context, nullptr, nullptr);
     SetupTermDefaultQueueCallback(context);
     SetupCloseInfFile(inf);
@@ -39,7 +44,9 @@ BOOL RunInfSection(HWND hwnd, const char* section, const char* infPath)
 void GetOwnInfPath(char* path, int size)
 {
     path[0] = '\0';
+    // A name cut to fit the buffer is not terminated on every Windows version.
     GetModuleFileNameA(moduleInstance, path, size);
+    path[size - 1] = '\0';
     ReplaceExtension(path, size, "INF");
 }
 

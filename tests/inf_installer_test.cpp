@@ -1,0 +1,470 @@
+// pindrel's Install and Uninstall: the INF file found from the module's own name, the
+// section chosen by the Windows family, and the messages for faulty or missing INF
+// files, run with the real SetupAPI on the real registry. The last group installs the
+// shipped PINDREL.INF and takes it away again.
+#include "deliverables.h"
+#include "import_patch.h"
+#include "message_boxes.h"
+#include "registry_snapshot.h"
+#include "temp_files.h"
+#include "text.h"
+#include <gtest/gtest.h>
+#include <setupapi.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+#include <memory>
+#include <set>
+
+namespace {
+
+using InstallFn = BOOL(WINAPI*)(HWND);
+
+// What GetVersion answers on Windows 98 and on Windows XP.
+const DWORD kWindows98 = 0xC0000A04;
+const DWORD kWindowsNt = 0x0A280105;
+
+DWORD versionAnswer = kWindowsNt;
+DWORD WINAPI FakeGetVersion() { return versionAnswer; }
+
+// The calls the DLL makes into the setup library, recorded on their way through.
+struct SetupCall {
+    HWND owner;
+    std::string section;
+    UINT installFlags;
+    UINT copyFlags;
+};
+std::vector<std::string> openedInfs;
+std::vector<HWND> callbackOwners;
+std::vector<SetupCall> sectionCalls;
+int callbacksEnded = 0;
+int infsClosed = 0;
+bool failCallbackSetup = false;
+bool failSection = false;
+
+HMODULE SetupApi() { return GetModuleHandleA("setupapi.dll"); }
+
+HINF WINAPI RecordOpenInf(PCSTR path, PCSTR infClass, DWORD style, PUINT errorLine)
+{
+    openedInfs.push_back(path ? path : "");
+    using Fn = HINF(WINAPI*)(PCSTR, PCSTR, DWORD, PUINT);
+    return reinterpret_cast<Fn>(GetProcAddress(SetupApi(), "SetupOpenInfFileA"))(path, infClass, style, errorLine);
+}
+
+void WINAPI RecordCloseInf(HINF inf)
+{
+    ++infsClosed;
+    using Fn = void(WINAPI*)(HINF);
+    reinterpret_cast<Fn>(GetProcAddress(SetupApi(), "SetupCloseInfFile"))(inf);
+}
+
+void WINAPI RecordTermCallback(PVOID context)
+{
+    ++callbacksEnded;
+    using Fn = void(WINAPI*)(PVOID);
+    reinterpret_cast<Fn>(GetProcAddress(SetupApi(), "SetupTermDefaultQueueCallback"))(context);
+}
+
+PVOID WINAPI RecordInitCallback(HWND owner)
+{
+    callbackOwners.push_back(owner);
+    if (failCallbackSetup)
+        return nullptr;
+    using Fn = PVOID(WINAPI*)(HWND);
+    return reinterpret_cast<Fn>(GetProcAddress(SetupApi(), "SetupInitDefaultQueueCallback"))(owner);
+}
+
+BOOL WINAPI RecordInstallSection(HWND owner, HINF inf, PCSTR section, UINT flags, HKEY root, PCSTR source,
+                                 UINT copyFlags, PSP_FILE_CALLBACK_A callback, PVOID context, HDEVINFO devices,
+                                 PSP_DEVINFO_DATA device)
+{
+    sectionCalls.push_back({owner, section ? section : "", flags, copyFlags});
+    if (failSection) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    using Fn = BOOL(WINAPI*)(HWND, HINF, PCSTR, UINT, HKEY, PCSTR, UINT, PSP_FILE_CALLBACK_A, PVOID, HDEVINFO,
+                             PSP_DEVINFO_DATA);
+    auto original = reinterpret_cast<Fn>(GetProcAddress(SetupApi(), "SetupInstallFromInfSectionA"));
+    return original(owner, inf, section, flags, root, source, copyFlags, callback, context, devices, device);
+}
+
+// A copy of the distribution's PINDREL.DLL loaded from a place of the test's choice,
+// with GetVersion, the message boxes and the setup calls answered at its imports.
+class PindrelCopy {
+public:
+    PindrelCopy(const std::string& path, DWORD version)
+    {
+        versionAnswer = version;
+        openedInfs.clear();
+        callbackOwners.clear();
+        sectionCalls.clear();
+        callbacksEnded = 0;
+        infsClosed = 0;
+        failCallbackSetup = false;
+        failSection = false;
+        if (!CopyFileTo(DistPath("PINDREL.DLL"), path))
+            return;
+        // Without a '.' in its file name LoadLibraryA would look for "<name>.DLL".
+        bool hasDot = StrChrA(PathFindFileNameA(path.c_str()), '.') != nullptr;
+        module_ = LoadLibraryA(hasDot ? path.c_str() : (path + ".").c_str());
+        if (!module_)
+            return;
+        boxes_.reset(new MessageBoxScript(module_));
+        patches_.emplace_back(new ImportPatch(module_, "kernel32.dll", "GetVersion",
+                                              reinterpret_cast<const void*>(&FakeGetVersion)));
+        patches_.emplace_back(new ImportPatch(module_, "setupapi.dll", "SetupOpenInfFileA",
+                                              reinterpret_cast<const void*>(&RecordOpenInf)));
+        patches_.emplace_back(new ImportPatch(module_, "setupapi.dll", "SetupCloseInfFile",
+                                              reinterpret_cast<const void*>(&RecordCloseInf)));
+        patches_.emplace_back(new ImportPatch(module_, "setupapi.dll", "SetupTermDefaultQueueCallback",
+                                              reinterpret_cast<const void*>(&RecordTermCallback)));
+        patches_.emplace_back(new ImportPatch(module_, "setupapi.dll", "SetupInitDefaultQueueCallback",
+                                              reinterpret_cast<const void*>(&RecordInitCallback)));
+        patches_.emplace_back(new ImportPatch(module_, "setupapi.dll", "SetupInstallFromInfSectionA",
+                                              reinterpret_cast<const void*>(&RecordInstallSection)));
+    }
+    ~PindrelCopy()
+    {
+        patches_.clear();
+        boxes_.reset();
+        if (module_)
+            FreeLibrary(module_);
+    }
+    PindrelCopy(const PindrelCopy&) = delete;
+    PindrelCopy& operator=(const PindrelCopy&) = delete;
+
+    bool Ready() const
+    {
+        if (!module_ || !boxes_->Applied())
+            return false;
+        for (const auto& patch : patches_) {
+            if (!patch->Applied())
+                return false;
+        }
+        return Export("Install") && Export("Uninstall");
+    }
+    BOOL Install(HWND owner) const { return Export("Install")(owner); }
+    BOOL Uninstall(HWND owner) const { return Export("Uninstall")(owner); }
+    const std::vector<RecordedBox>& Boxes() const { return boxes_->Boxes(); }
+    std::string ModulePath() const
+    {
+        char path[MAX_PATH] = "";
+        GetModuleFileNameA(module_, path, sizeof path);
+        return path;
+    }
+
+private:
+    InstallFn Export(const char* name) const { return reinterpret_cast<InstallFn>(GetProcAddress(module_, name)); }
+    HMODULE module_ = nullptr;
+    std::unique_ptr<MessageBoxScript> boxes_;
+    std::vector<std::unique_ptr<ImportPatch>> patches_;
+};
+
+// Where the test INF files leave their marks: one value per section that ran.
+const char kMarkKey[] = "Software\\KelvaraTests\\InfInstaller";
+const char* const kSections[] = {"DefaultInstall", "DefaultInstall.ntx86", "DefaultUninstall",
+                                 "DefaultUninstall.ntx86"};
+
+// An INF file whose four sections each write a value named after the section into
+// kMarkKey, holding marker; extraLines are added at the end.
+std::string MarkingInf(const std::string& marker, const std::string& extraLines = "")
+{
+    std::string text = "[Version]\r\nSignature=\"$Chicago$\"\r\n";
+    for (int i = 0; i < 4; ++i) {
+        text += std::string("\r\n[") + kSections[i] + "]\r\nAddReg=Mark" + std::to_string(i) + "\r\n";
+        text += "[Mark" + std::to_string(i) + "]\r\nHKCU,\"" + kMarkKey + "\"," + kSections[i] + ",,\"" + marker +
+                "\"\r\n";
+    }
+    return text + extraLines;
+}
+
+// The marks left in kMarkKey: section name -> marker.
+std::map<std::string, std::string> Marks()
+{
+    std::map<std::string, std::string> marks;
+    RegistrySnapshot snapshot = RegistrySnapshot::Take(HKEY_CURRENT_USER, kMarkKey);
+    if (!snapshot.Exists())
+        return marks;
+    for (const auto& value : snapshot.Keys().at(""))
+        marks[value.first] = value.second.data.substr(0, value.second.data.find('\0'));
+    return marks;
+}
+
+void ClearMarks() { SHDeleteKeyA(HKEY_CURRENT_USER, kMarkKey); }
+
+// A visible-to-nobody top-level window to pass as the owner.
+class OwnerWindow {
+public:
+    OwnerWindow() : window_(CreateWindowExA(0, "STATIC", "owner", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                            nullptr, nullptr)) {}
+    ~OwnerWindow() { DestroyWindow(window_); }
+    HWND Get() const { return window_; }
+private:
+    HWND window_;
+};
+
+struct Family {
+    const char* name;
+    DWORD version;
+    bool windows95;
+    const char* install;
+    const char* uninstall;
+};
+const Family kFamilies[] = {
+    {"Windows 98", kWindows98, true, "DefaultInstall", "DefaultUninstall"},
+    {"Windows NT", kWindowsNt, false, "DefaultInstall.ntx86", "DefaultUninstall.ntx86"},
+};
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    lines.push_back(text.substr(start));
+    return lines;
+}
+
+std::string SystemText(DWORD code)
+{
+    char* text = nullptr;
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
+                   GetUserDefaultLangID(), reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string result = text ? text : "";
+    LocalFree(text);
+    return result;
+}
+
+class InfInstaller : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ClearMarks();
+        ASSERT_FALSE(temp.Path().empty());
+        // The derived INF name must come from the test's own dots only.
+        ASSERT_EQ(std::string::npos, temp.Path().find('.')) << temp.Path();
+    }
+    void TearDown() override { ClearMarks(); }
+    TempDir temp{"kvinf"};
+    OwnerWindow owner;
+};
+
+// ---- Finding the INF file ----
+
+struct InfNameCase {
+    const char* label;
+    const char* directory;  // made below the temporary directory ("" for none)
+    const char* module;     // the DLL copy, relative to the temporary directory
+    const char* inf;        // the INF file Install must use
+    const char* decoy;      // an INF file it must not use, or null
+    bool doubleByte;        // needs code page 932
+};
+
+// 表 is 0x95 0x5C and ソ is 0x83 0x5C: both end in the byte of '\'. (No character of
+// code page 932 has '.' as its trail byte: trail bytes run from 0x40 to 0xFC.)
+const InfNameCase kInfNameCases[] = {
+    {"ordinary name", "plain", "plain\\PINDREL.DLL", "plain\\PINDREL.INF", "plain\\PINDREL.DLL.INF", false},
+    {"last of several dots", "a.b", "a.b\\LIB.X.DLL", "a.b\\LIB.X.INF", "a.b\\LIB.INF", false},
+    {"only dot in a directory name", "dir.x", "dir.x\\PINDREL", "dir.INF", "dir.x\\PINDREL.INF", false},
+    {"no dot at all", "nodots", "nodots\\PINDREL", "nodots\\PINDREL.INF", nullptr, false},
+    {"dot after a trail byte 0x5C", "\x95\x5c.\x83\x5c", "\x95\x5c.\x83\x5c\\PINDREL", "\x95\x5c.INF",
+     "\x95\x5c.\x83\x5c\\PINDREL.INF", true},
+    {"no dot, names ending in 0x5C", "\x83\x5c", "\x83\x5c\\\x95\x5c", "\x83\x5c\\\x95\x5c.INF", "\x83\x5c.INF", true},
+    {"extension after double-byte names", "\x95\x5c\x83\x5c", "\x95\x5c\x83\x5c\\\x83\x5c.DLL",
+     "\x95\x5c\x83\x5c\\\x83\x5c.INF", nullptr, true},
+};
+
+TEST_F(InfInstaller, FindsTheInfFileByReplacingEverythingAfterTheLastDot)
+{
+    for (const InfNameCase& row : kInfNameCases) {
+        SCOPED_TRACE(row.label);
+        if (row.doubleByte && GetACP() != 932)
+            continue;  // these names are only double-byte text under code page 932
+        ClearMarks();
+        TempDir dir{"kvinf"};
+        if (*row.directory)
+            ASSERT_TRUE(CreateDirectoryA((dir / row.directory).c_str(), nullptr)) << row.directory;
+        std::string infPath = dir.WriteFile(row.inf, MarkingInf("found"));
+        if (row.decoy)
+            dir.WriteFile(row.decoy, MarkingInf("decoy"));
+
+        PindrelCopy pindrel(dir / row.module, kWindowsNt);
+        ASSERT_TRUE(pindrel.Ready());
+        ASSERT_EQ(dir / row.module, pindrel.ModulePath());
+
+        EXPECT_EQ(TRUE, pindrel.Install(nullptr));
+        EXPECT_EQ((std::map<std::string, std::string>{{"DefaultInstall.ntx86", "found"}}), Marks());
+        EXPECT_EQ(std::vector<std::string>{infPath}, openedInfs);
+        EXPECT_TRUE(pindrel.Boxes().empty());
+        EXPECT_EQ(1, callbacksEnded);
+        EXPECT_EQ(1, infsClosed);
+    }
+}
+
+TEST_F(InfInstaller, MissingInfFileShowsTheSystemTextWithoutOwner)
+{
+    for (const Family& family : kFamilies) {
+        SCOPED_TRACE(family.name);
+        TempDir dir{"kvinf"};
+        PindrelCopy pindrel(dir / "PINDREL.DLL", family.version);
+        ASSERT_TRUE(pindrel.Ready());
+
+        EXPECT_EQ(FALSE, pindrel.Install(owner.Get()));
+        ASSERT_EQ(1u, pindrel.Boxes().size());
+        const RecordedBox& box = pindrel.Boxes()[0];
+        EXPECT_FALSE(SystemText(ERROR_FILE_NOT_FOUND).empty());
+        EXPECT_EQ(SystemText(ERROR_FILE_NOT_FOUND), box.text);
+        EXPECT_EQ("Pindrel", box.caption);
+        EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.type);
+        EXPECT_EQ(nullptr, box.owner);
+        EXPECT_EQ(std::vector<std::string>{dir / "PINDREL.INF"}, openedInfs);
+        EXPECT_TRUE(callbackOwners.empty());
+        EXPECT_TRUE(sectionCalls.empty());
+    }
+}
+
+// An INF file whose line 12 is a section header without its closing bracket.
+std::string InfWithErrorOnLine12()
+{
+    std::string text = "[Version]\r\nSignature=\"$Chicago$\"\r\n\r\n";            // lines 1-3
+    text += "[DefaultInstall]\r\nAddReg=Mark\r\n";                                 // 4-5
+    text += "[DefaultInstall.ntx86]\r\nAddReg=Mark\r\n\r\n";                       // 6-8
+    text += "[Mark]\r\nHKCU,\"" + std::string(kMarkKey) + "\",Ran,,\"yes\"\r\n";   // 9-10
+    text += "; the next line is faulty\r\n";                                       // 11
+    text += "[DefaultUninstall\r\n";                                               // 12
+    text += "AddReg=Mark\r\n";                                                     // 13
+    return text;
+}
+
+TEST_F(InfInstaller, SyntaxErrorShowsThePathAndLine)
+{
+    struct Place {
+        const char* label;
+        const char* directory;
+        bool doubleByte;
+    };
+    const Place places[] = {{"plain directory", "plain", false}, {"double-byte directory", "\x95\x5c\x83\x5c", true}};
+    for (const Family& family : kFamilies) {
+        for (const Place& place : places) {
+            SCOPED_TRACE(std::string(family.name) + ", " + place.label);
+            if (place.doubleByte && GetACP() != 932)
+                continue;
+            TempDir dir{"kvinf"};
+            std::string directory = dir.MakeDir(place.directory);
+            std::string infPath = dir.WriteFile(std::string(place.directory) + "\\PINDREL.INF", InfWithErrorOnLine12());
+            PindrelCopy pindrel(directory + "\\PINDREL.DLL", family.version);
+            ASSERT_TRUE(pindrel.Ready());
+
+            EXPECT_EQ(FALSE, pindrel.Install(owner.Get()));
+            ASSERT_EQ(1u, pindrel.Boxes().size());
+            const RecordedBox& box = pindrel.Boxes()[0];
+            std::vector<std::string> expected = {
+                Localized("The INF file contains an error line.", "INF ファイルにエラー行が含まれています。"),
+                Localized("File: ", "ファイル : ") + infPath,
+                Localized("Line: ", "行 : ") + "12",
+            };
+            EXPECT_EQ(expected, Lines(box.text));
+            EXPECT_EQ("Pindrel", box.caption);
+            EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.type);
+            EXPECT_EQ(family.windows95 ? owner.Get() : nullptr, box.owner);
+            EXPECT_EQ(std::vector<std::string>{infPath}, openedInfs);
+            EXPECT_TRUE(callbackOwners.empty());
+            EXPECT_TRUE(sectionCalls.empty());
+            EXPECT_TRUE(Marks().empty());
+        }
+    }
+}
+
+TEST_F(InfInstaller, EachFamilyRunsItsOwnSectionsWithItsOwner)
+{
+    temp.WriteFile("PINDREL.INF", MarkingInf("ran"));
+    for (const Family& family : kFamilies) {
+        SCOPED_TRACE(family.name);
+        ClearMarks();
+        PindrelCopy pindrel(temp / "PINDREL.DLL", family.version);
+        ASSERT_TRUE(pindrel.Ready());
+        HWND expectedOwner = family.windows95 ? owner.Get() : nullptr;
+
+        EXPECT_EQ(TRUE, pindrel.Install(owner.Get()));
+        EXPECT_EQ((std::map<std::string, std::string>{{family.install, "ran"}}), Marks());
+        ClearMarks();
+        EXPECT_EQ(TRUE, pindrel.Uninstall(owner.Get()));
+        EXPECT_EQ((std::map<std::string, std::string>{{family.uninstall, "ran"}}), Marks());
+
+        EXPECT_TRUE(pindrel.Boxes().empty());
+        EXPECT_EQ((std::vector<HWND>{expectedOwner, expectedOwner}), callbackOwners);
+        ASSERT_EQ(2u, sectionCalls.size());
+        for (const SetupCall& call : sectionCalls) {
+            EXPECT_EQ(expectedOwner, call.owner);
+            // Files, registry, INI entries, INI-to-registry and log configuration; the
+            // copy flags SP_COPY_NEWER | SP_COPY_IN_USE_NEEDS_REBOOT | SP_COPY_FORCE_IN_USE.
+            EXPECT_EQ(0x1Fu, call.installFlags);
+            EXPECT_EQ(0x304u, call.copyFlags);
+        }
+        EXPECT_EQ(family.install, sectionCalls[0].section);
+        EXPECT_EQ(family.uninstall, sectionCalls[1].section);
+        EXPECT_EQ(2, callbacksEnded);
+        EXPECT_EQ(2, infsClosed);
+    }
+}
+
+TEST_F(InfInstaller, InstallingTwiceRunsTheSectionTwice)
+{
+    temp.WriteFile("PINDREL.INF", MarkingInf("ran"));
+    PindrelCopy pindrel(temp / "PINDREL.DLL", kWindowsNt);
+    ASSERT_TRUE(pindrel.Ready());
+    for (int run = 1; run <= 2; ++run) {
+        SCOPED_TRACE(run);
+        ClearMarks();
+        EXPECT_EQ(TRUE, pindrel.Install(nullptr));
+        EXPECT_EQ((std::map<std::string, std::string>{{"DefaultInstall.ntx86", "ran"}}), Marks());
+    }
+    EXPECT_EQ(2u, sectionCalls.size());
+    EXPECT_TRUE(pindrel.Boxes().empty());
+}
+
+TEST_F(InfInstaller, QueueCallbackThatCannotBeSetUpShowsNotEnoughMemory)
+{
+    temp.WriteFile("PINDREL.INF", MarkingInf("ran"));
+    for (const Family& family : kFamilies) {
+        SCOPED_TRACE(family.name);
+        PindrelCopy pindrel(temp / "PINDREL.DLL", family.version);
+        ASSERT_TRUE(pindrel.Ready());
+        failCallbackSetup = true;
+
+        EXPECT_EQ(FALSE, pindrel.Install(owner.Get()));
+        ASSERT_EQ(1u, pindrel.Boxes().size());
+        const RecordedBox& box = pindrel.Boxes()[0];
+        EXPECT_EQ(Localized("Not enough memory.", "メモリが不足しています。"), box.text);
+        EXPECT_EQ("Pindrel", box.caption);
+        EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.type);
+        EXPECT_EQ(family.windows95 ? owner.Get() : nullptr, box.owner);
+        EXPECT_TRUE(sectionCalls.empty());
+        EXPECT_TRUE(Marks().empty());
+        EXPECT_EQ(0, callbacksEnded);
+        EXPECT_EQ(1, infsClosed);
+    }
+}
+
+TEST_F(InfInstaller, FailingSectionReturnsFalseWithoutMessage)
+{
+    // Wine's setup library lets hardly any section fail (missing sections, copy errors
+    // and unknown registry roots are all passed over), so the failure is answered at
+    // the import table.
+    temp.WriteFile("PINDREL.INF", MarkingInf("ran"));
+    for (const Family& family : kFamilies) {
+        SCOPED_TRACE(family.name);
+        PindrelCopy pindrel(temp / "PINDREL.DLL", family.version);
+        ASSERT_TRUE(pindrel.Ready());
+        failSection = true;
+
+        EXPECT_EQ(FALSE, pindrel.Install(owner.Get()));
+        EXPECT_EQ(FALSE, pindrel.Uninstall(owner.Get()));
+        EXPECT_TRUE(pindrel.Boxes().empty());
+        EXPECT_EQ(2u, sectionCalls.size());
+        EXPECT_EQ(2, callbacksEnded);
+        EXPECT_EQ(2, infsClosed);
+    }
+}
+
+}  // namespace
