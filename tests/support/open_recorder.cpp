@@ -22,9 +22,9 @@ OpenRecorder::~OpenRecorder()
         CloseHandle(event_);
 }
 
-std::string OpenRecorder::Command() const
+std::string OpenRecorder::Command(const std::string& prefix) const
 {
-    return "\"" + FixturePath("OPENREC.EXE") + "\" \"%1\"";
+    return "\"" + FixturePath("OPENREC.EXE") + "\" \"" + prefix + "%1\"";
 }
 
 bool OpenRecorder::WaitForRun(std::string* argument) const

@@ -12,8 +12,9 @@ public:
     OpenRecorder(const OpenRecorder&) = delete;
     OpenRecorder& operator=(const OpenRecorder&) = delete;
 
-    // The command line to register: the program, then "%1" in quotes.
-    std::string Command() const;
+    // The command line to register: the program, then "%1" in quotes, after
+    // prefix (which tells apart the verbs that run it).
+    std::string Command(const std::string& prefix = "") const;
     // Waits until the program has run (a minute at most, so that a chain that never
     // starts it fails instead of hanging); true with the argument it got.
     bool WaitForRun(std::string* argument) const;
