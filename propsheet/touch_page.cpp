@@ -48,6 +48,10 @@ bool SameFileTime(const FILETIME& a, const FILETIME& b)
 // time-zone bias would take it before 1601.
 bool LocalSystemTimeToFileTime(const SYSTEMTIME& local, FILETIME* utc)
 {
+    // Windows refuses years past 30827; Wine converts them, so the range is tested
+    // here.
+    if (local.wYear < 1601 || local.wYear > 30827)
+        return false;
     FILETIME localTime;
     if (!SystemTimeToFileTime(&local, &localTime))
         return false;
