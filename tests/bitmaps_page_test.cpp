@@ -1,0 +1,591 @@
+// The Bitmaps page in a real property sheet: its list, the preview read back from
+// the screen, the clipboard, and the Stretch bit of the settings file.
+#include "deliverables.h"
+#include "drop_data_object.h"
+#include "resource.h"
+#include "sheet_host.h"
+#include "temp_files.h"
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <memory>
+#include <shlobj.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+const COLORREF kBlack = RGB(0, 0, 0);
+const COLORREF kRed = RGB(255, 0, 0);
+const COLORREF kGreen = RGB(0, 255, 0);
+const COLORREF kBlue = RGB(0, 0, 255);
+const COLORREF kYellow = RGB(255, 255, 0);
+const COLORREF kMagenta = RGB(255, 0, 255);
+
+// Pixels as COLORREF values, row by row from the top.
+struct Image {
+    int width = 0;
+    int height = 0;
+    std::vector<COLORREF> pixels;
+    COLORREF At(int x, int y) const { return pixels[y * width + x]; }
+};
+
+// The pixels of a 32-bit top-down DIB section as COLORREF.
+std::vector<COLORREF> ToColorRefs(const DWORD* bits, int count)
+{
+    std::vector<COLORREF> pixels(count);
+    for (int i = 0; i < count; ++i)
+        pixels[i] = RGB((bits[i] >> 16) & 0xff, (bits[i] >> 8) & 0xff, bits[i] & 0xff);
+    return pixels;
+}
+
+BITMAPINFO TopDown32(int width, int height)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
+// What a window's client area shows now.
+Image CaptureClient(HWND window)
+{
+    Image image;
+    RECT client;
+    GetClientRect(window, &client);
+    image.width = client.right;
+    image.height = client.bottom;
+    HDC windowDc = GetDC(window);
+    HDC memory = CreateCompatibleDC(windowDc);
+    BITMAPINFO info = TopDown32(image.width, image.height);
+    void* bits = nullptr;
+    HBITMAP target = CreateDIBSection(windowDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previous = SelectObject(memory, target);
+    BitBlt(memory, 0, 0, image.width, image.height, windowDc, 0, 0, SRCCOPY);
+    GdiFlush();
+    image.pixels = ToColorRefs(static_cast<const DWORD*>(bits), image.width * image.height);
+    SelectObject(memory, previous);
+    DeleteObject(target);
+    DeleteDC(memory);
+    ReleaseDC(window, windowDc);
+    return image;
+}
+
+// The pixels and size of a bitmap.
+Image BitmapImage(HBITMAP bitmap)
+{
+    Image image;
+    BITMAP description = {};
+    if (!GetObjectA(bitmap, sizeof description, &description))
+        return image;
+    image.width = description.bmWidth;
+    image.height = description.bmHeight;
+    std::vector<DWORD> bits(image.width * image.height);
+    BITMAPINFO info = TopDown32(image.width, image.height);
+    HDC screen = GetDC(nullptr);
+    GetDIBits(screen, bitmap, 0, image.height, bits.data(), &info, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    image.pixels = ToColorRefs(bits.data(), static_cast<int>(bits.size()));
+    return image;
+}
+
+// The preview area as the user sees it: the frame's inside, less its 2-pixel edge.
+struct Preview {
+    Image area;
+    COLORREF background = 0;
+
+    // The smallest rectangle holding every pixel that is not the background.
+    RECT Drawn() const
+    {
+        RECT box = {area.width, area.height, 0, 0};
+        for (int y = 0; y < area.height; ++y)
+            for (int x = 0; x < area.width; ++x)
+                if (area.At(x, y) != background) {
+                    box.left = std::min<LONG>(box.left, x);
+                    box.top = std::min<LONG>(box.top, y);
+                    box.right = std::max<LONG>(box.right, x + 1);
+                    box.bottom = std::max<LONG>(box.bottom, y + 1);
+                }
+        if (box.right == 0)
+            SetRectEmpty(&box);
+        return box;
+    }
+};
+
+Preview ReadPreview(HWND page)
+{
+    PumpMessages();
+    Image frame = CaptureClient(GetDlgItem(page, IDC_PREVIEW));
+    Preview preview;
+    preview.background = GetSysColor(COLOR_BTNFACE);
+    preview.area.width = frame.width - 4;
+    preview.area.height = frame.height - 4;
+    for (int y = 2; y < frame.height - 2; ++y)
+        for (int x = 2; x < frame.width - 2; ++x)
+            preview.area.pixels.push_back(frame.At(x, y));
+    return preview;
+}
+
+std::vector<std::string> ListEntries(HWND page)
+{
+    std::vector<std::string> entries;
+    HWND list = GetDlgItem(page, IDC_BITMAP_LIST);
+    int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        char text[256] = "";
+        SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+        entries.push_back(text);
+    }
+    return entries;
+}
+
+// Selects an entry as a click in the list does (the list tells its page).
+bool SelectEntry(HWND page, const std::string& entry)
+{
+    HWND list = GetDlgItem(page, IDC_BITMAP_LIST);
+    LRESULT index = SendMessageA(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                 reinterpret_cast<LPARAM>(entry.c_str()));
+    if (index == LB_ERR)
+        return false;
+    SendMessageA(list, LB_SETCURSEL, index, 0);
+    SendMessageA(page, WM_COMMAND, MAKEWPARAM(IDC_BITMAP_LIST, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    PumpMessages();
+    return true;
+}
+
+void SetStretch(HWND page, bool checked)
+{
+    if ((IsDlgButtonChecked(page, IDC_STRETCH) == BST_CHECKED) != checked) {
+        // BM_CLICK is ignored by a disabled box; the user first picks a large bitmap.
+        ASSERT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_STRETCH)));
+        ClickButton(page, IDC_STRETCH);
+    }
+    ASSERT_EQ(checked, IsDlgButtonChecked(page, IDC_STRETCH) == BST_CHECKED);
+}
+
+// Puts a text on the clipboard, to tell whether a copy replaced it.
+void PutSentinelOnClipboard()
+{
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, 9);
+    lstrcpyA(static_cast<char*>(GlobalLock(memory)), "sentinel");
+    GlobalUnlock(memory);
+    SetClipboardData(CF_TEXT, memory);
+    CloseClipboard();
+}
+
+bool ClipboardHoldsSentinel()
+{
+    if (!OpenClipboard(nullptr))
+        return false;
+    bool holds = false;
+    if (HANDLE memory = GetClipboardData(CF_TEXT)) {
+        holds = lstrcmpA(static_cast<const char*>(GlobalLock(memory)), "sentinel") == 0;
+        GlobalUnlock(memory);
+    }
+    CloseClipboard();
+    return holds;
+}
+
+// The clipboard's CF_BITMAP (empty image when there is none).
+Image ClipboardBitmap()
+{
+    Image image;
+    if (!OpenClipboard(nullptr))
+        return image;
+    if (HBITMAP bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP)))
+        image = BitmapImage(bitmap);
+    CloseClipboard();
+    return image;
+}
+
+// Wine lays out a sheet in the dialog units of its own font, which are narrower than
+// those of the Japanese pages' font, so the right edge of a Japanese page is cut off;
+// on Japanese Windows both fonts are the same. Grows the page, the tab control and
+// the sheet until every control of the page is in sight.
+void ShowWholePage(HWND sheet, HWND page)
+{
+    RECT pageRect;
+    GetWindowRect(page, &pageRect);
+    LONG right = pageRect.right, bottom = pageRect.bottom;
+    for (HWND child = GetWindow(page, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT rect;
+        GetWindowRect(child, &rect);
+        right = std::max(right, rect.right);
+        bottom = std::max(bottom, rect.bottom);
+    }
+    int dx = right - pageRect.right, dy = bottom - pageRect.bottom;
+    if (dx == 0 && dy == 0)
+        return;
+    HWND tab = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
+    for (HWND window : {sheet, tab, page}) {
+        RECT rect;
+        GetWindowRect(window, &rect);
+        SetWindowPos(window, nullptr, 0, 0, rect.right - rect.left + dx, rect.bottom - rect.top + dy,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    PumpMessages();
+}
+
+std::string LogonName()
+{
+    char name[64] = "";
+    DWORD size = sizeof name;
+    return GetUserNameA(name, &size) ? name : "Default";
+}
+
+class BitmapsPage : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(CopyFileTo(DistPath("PINDREL.DLL"), dir / "PINDREL.DLL"));
+        ASSERT_TRUE(CopyFileTo(FixturePath("RESLIB.DLL"), dir / "RESLIB.DLL"));
+        pindrel.reset(new LoadedLibrary(dir / "PINDREL.DLL"));
+        ASSERT_TRUE(pindrel->Get());
+    }
+
+    void TearDown() override
+    {
+        sheet.Destroy();
+        pindrel.reset();
+    }
+
+    // Shows the Properties sheet of file and activates its Bitmaps page, the last
+    // one; null when the file gets no Bitmaps page.
+    HWND OpenBitmapsPage(const std::string& file)
+    {
+        sheet.Destroy();
+        IShellExtInit* init = nullptr;
+        if (FAILED(CreateComponent(pindrel->Get(), kPindrelClassId, IID_IShellExtInit,
+                                   reinterpret_cast<void**>(&init))))
+            return nullptr;
+        IDataObject* data = CreateDropDataObject({file});
+        HRESULT result = init->Initialize(nullptr, data, nullptr);
+        data->Release();
+        IShellPropSheetExt* extension = nullptr;
+        if (SUCCEEDED(result))
+            init->QueryInterface(IID_IShellPropSheetExt, reinterpret_cast<void**>(&extension));
+        PageCollector collector;
+        if (extension) {
+            collector.AddFrom(extension);
+            extension->Release();
+        }
+        init->Release();
+        if (collector.pages.empty() || !sheet.Show(collector.pages))
+            return nullptr;
+        HWND page = sheet.SelectPage(sheet.PageCount() - 1);
+        if (!GetDlgItem(page, IDC_BITMAP_LIST))
+            return nullptr;
+        ShowWholePage(sheet.Window(), page);
+        return page;
+    }
+
+    // Closes the sheet by a button, as the user does.
+    void Close(int button)
+    {
+        sheet.Press(button);
+        ASSERT_TRUE(sheet.Closed());
+    }
+
+    UINT StoredFlags(UINT missing = 0xdeadbeef) const
+    {
+        return GetPrivateProfileIntA(LogonName().c_str(), "PindrelFlags", missing, IniPath().c_str());
+    }
+
+    void WriteFlags(UINT flags) const
+    {
+        ASSERT_TRUE(WritePrivateProfileStringA(LogonName().c_str(), "PindrelFlags",
+                                               std::to_string(flags).c_str(), IniPath().c_str()));
+    }
+
+    std::string IniPath() const { return dir / "KELVARA.INI"; }
+    std::string ResLib() const { return dir / "RESLIB.DLL"; }
+
+    // Declared first: the directory outlives the library and the sheet.
+    TempDir dir;
+    std::unique_ptr<LoadedLibrary> pindrel;
+    SheetHost sheet;
+};
+
+TEST_F(BitmapsPage, ListsEveryBitmapNameWithIntegersAsTextAndStringsInQuotes)
+{
+    HWND page = OpenBitmapsPage(ResLib());
+    ASSERT_TRUE(page);
+    std::vector<std::string> entries = ListEntries(page);
+    std::vector<std::string> sorted = entries;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ((std::vector<std::string>{"\"NAMED\"", "101", "150", "160", "170", "2"}), sorted);
+    // The list box sorts the texts, so 101 comes before 2.
+    auto position = [&](const char* entry) { return std::find(entries.begin(), entries.end(), entry) - entries.begin(); };
+    EXPECT_LT(position("101"), position("2"));
+    EXPECT_LT(position("170"), position("2"));
+}
+
+TEST_F(BitmapsPage, OnlyAModuleWithBitmapsGetsThePage)
+{
+    ASSERT_TRUE(CopyFileTo(FixturePath("ICONLIB.DLL"), dir / "ICONLIB.DLL"));
+    EXPECT_TRUE(OpenBitmapsPage(ResLib()));
+    EXPECT_FALSE(OpenBitmapsPage(dir / "ICONLIB.DLL"));
+}
+
+TEST_F(BitmapsPage, StartsWithNothingSelectedAndAnEmptyPreview)
+{
+    HWND page = OpenBitmapsPage(ResLib());
+    ASSERT_TRUE(page);
+    EXPECT_EQ(LB_ERR, SendDlgItemMessageA(page, IDC_BITMAP_LIST, LB_GETCURSEL, 0, 0));
+    EXPECT_EQ("", ControlText(page, IDC_SIZE_LABEL));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_COPY)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_STRETCH)));
+    Preview preview = ReadPreview(page);
+    ASSERT_GT(preview.area.width, 0);
+    RECT drawn = preview.Drawn();
+    EXPECT_TRUE(IsRectEmpty(&drawn));
+}
+
+// Each bitmap at its own size, clipped to the area and centred in it, with Stretch
+// enabled exactly for one larger than the area.
+TEST_F(BitmapsPage, ShowsEachBitmapCentredAtItsOwnSizeAndItsSizeInTheLabel)
+{
+    struct Row {
+        const char* entry;
+        int width, height;
+        COLORREF inside;
+    };
+    const Row rows[] = {
+        {"2", 32, 32, kRed},
+        {"101", 8, 8, kGreen},
+        {"\"NAMED\"", 24, 16, kMagenta},
+        {"150", 600, 40, kBlue},
+        {"160", 600, 500, kYellow},
+    };
+    HWND page = OpenBitmapsPage(ResLib());
+    ASSERT_TRUE(page);
+    ASSERT_TRUE(SelectEntry(page, "150"));
+    SetStretch(page, false);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.entry);
+        ASSERT_TRUE(SelectEntry(page, row.entry));
+        EXPECT_EQ(std::string(row.entry) + " (" + std::to_string(row.width) + "x" + std::to_string(row.height) + ")",
+                  ControlText(page, IDC_SIZE_LABEL));
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_COPY)));
+
+        Preview preview = ReadPreview(page);
+        const Image& area = preview.area;
+        ASSERT_GT(area.width, 0);
+        bool larger = row.width > area.width || row.height > area.height;
+        EXPECT_EQ(larger, IsWindowEnabled(GetDlgItem(page, IDC_STRETCH)) != FALSE);
+
+        RECT drawn = preview.Drawn();
+        int width = std::min(row.width, area.width);
+        int height = std::min(row.height, area.height);
+        ASSERT_EQ(width, drawn.right - drawn.left);
+        ASSERT_EQ(height, drawn.bottom - drawn.top);
+        EXPECT_LE(std::abs((area.width - drawn.right) - drawn.left), 1);
+        EXPECT_LE(std::abs((area.height - drawn.bottom) - drawn.top), 1);
+        // The top-left corner is the bitmap's own: its black border, then its colour.
+        EXPECT_EQ(kBlack, area.At(drawn.left, drawn.top));
+        EXPECT_EQ(row.inside, area.At(drawn.left + 1, drawn.top + 1));
+        // Its right and bottom border show only where the whole bitmap fits.
+        EXPECT_EQ(row.width <= area.width ? kBlack : row.inside, area.At(drawn.right - 1, drawn.top + 1));
+        EXPECT_EQ(row.height <= area.height ? kBlack : row.inside, area.At(drawn.left + 1, drawn.bottom - 1));
+    }
+}
+
+// 170 is 400 x 30, its left half red and its right half blue.
+TEST_F(BitmapsPage, StretchSqueezesAWideBitmapToTheAreaAtItsOwnHeight)
+{
+    HWND page = OpenBitmapsPage(ResLib());
+    ASSERT_TRUE(page);
+    ASSERT_TRUE(SelectEntry(page, "170"));
+    ASSERT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_STRETCH)));
+    for (bool stretch : {false, true, false}) {
+        SCOPED_TRACE(stretch ? "stretched" : "at its own size");
+        SetStretch(page, stretch);
+        Preview preview = ReadPreview(page);
+        const Image& area = preview.area;
+        ASSERT_LT(area.width, 400);
+        RECT drawn = preview.Drawn();
+        EXPECT_EQ(0, drawn.left);
+        EXPECT_EQ(area.width, drawn.right);
+        EXPECT_EQ(30, drawn.bottom - drawn.top);
+        EXPECT_LE(std::abs((area.height - drawn.bottom) - drawn.top), 1);
+        int row = drawn.top + 15;
+        int red = 0, blue = 0;
+        for (int x = 0; x < area.width; ++x) {
+            red += area.At(x, row) == kRed;
+            blue += area.At(x, row) == kBlue;
+        }
+        if (stretch) {
+            // The default stretching mode ANDs the pixels it drops: the seam may turn black.
+            EXPECT_LE(area.width - (red + blue), 1);
+            EXPECT_LE(std::abs(red - blue), 2);
+            EXPECT_EQ(kRed, area.At(0, row));
+            EXPECT_EQ(kBlue, area.At(area.width - 1, row));
+        } else {
+            EXPECT_EQ(area.width, red + blue);
+            EXPECT_EQ(std::min(area.width, 200), red);
+        }
+    }
+}
+
+TEST_F(BitmapsPage, StretchSqueezesABitmapLargerBothWaysIntoTheWholeArea)
+{
+    HWND page = OpenBitmapsPage(ResLib());
+    ASSERT_TRUE(page);
+    ASSERT_TRUE(SelectEntry(page, "160"));
+    SetStretch(page, true);
+    Preview preview = ReadPreview(page);
+    const Image& area = preview.area;
+    RECT drawn = preview.Drawn();
+    EXPECT_EQ(0, drawn.left);
+    EXPECT_EQ(0, drawn.top);
+    EXPECT_EQ(area.width, drawn.right);
+    EXPECT_EQ(area.height, drawn.bottom);
+    // All four borders of the squeezed bitmap are in sight.
+    int midX = area.width / 2, midY = area.height / 2;
+    EXPECT_EQ(kBlack, area.At(0, midY));
+    EXPECT_EQ(kBlack, area.At(area.width - 1, midY));
+    EXPECT_EQ(kBlack, area.At(midX, 0));
+    EXPECT_EQ(kBlack, area.At(midX, area.height - 1));
+    EXPECT_EQ(kYellow, area.At(midX, midY));
+}
+
+TEST_F(BitmapsPage, ASmallBitmapDisablesStretchButKeepsItsCheckMark)
+{
+    HWND page = OpenBitmapsPage(ResLib());
+    ASSERT_TRUE(page);
+    ASSERT_TRUE(SelectEntry(page, "150"));
+    SetStretch(page, true);
+    ASSERT_TRUE(SelectEntry(page, "101"));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_STRETCH)));
+    EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page, IDC_STRETCH));
+    // A bitmap that fits is shown at its own size even with the box checked.
+    RECT drawn = ReadPreview(page).Drawn();
+    EXPECT_EQ(8, drawn.right - drawn.left);
+    EXPECT_EQ(8, drawn.bottom - drawn.top);
+}
+
+// Whatever the preview shows, Copy places the whole bitmap.
+TEST_F(BitmapsPage, CopyPutsTheWholeBitmapOnTheClipboard)
+{
+    struct Row {
+        const char* entry;
+        bool stretch;
+        int width, height;
+        COLORREF inside;
+    };
+    const Row rows[] = {
+        {"\"NAMED\"", false, 24, 16, kMagenta},
+        {"2", false, 32, 32, kRed},
+        {"160", true, 600, 500, kYellow},
+        {"150", false, 600, 40, kBlue},
+    };
+    HWND page = OpenBitmapsPage(ResLib());
+    ASSERT_TRUE(page);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.entry);
+        ASSERT_TRUE(SelectEntry(page, row.entry));
+        if (IsWindowEnabled(GetDlgItem(page, IDC_STRETCH)))
+            SetStretch(page, row.stretch);
+        PutSentinelOnClipboard();
+        ClickButton(page, IDC_COPY);
+        EXPECT_FALSE(ClipboardHoldsSentinel());
+        Image copy = ClipboardBitmap();
+        ASSERT_EQ(row.width, copy.width);
+        ASSERT_EQ(row.height, copy.height);
+        EXPECT_EQ(kBlack, copy.At(0, 0));
+        EXPECT_EQ(kBlack, copy.At(row.width - 1, row.height - 1));
+        EXPECT_EQ(row.inside, copy.At(row.width / 2, row.height / 2));
+    }
+}
+
+TEST_F(BitmapsPage, StretchIsRememberedAfterCancelAndShownOnTheNextFilesPage)
+{
+    ASSERT_TRUE(CopyFileTo(FixturePath("RESLIB.DLL"), dir / "OTHER.DLL"));
+    struct Row {
+        const char* file;
+        bool checkedAtStart;
+        bool setTo;
+        int closeWith;
+    };
+    // No settings file at first: the default flags have the bit set.
+    const Row rows[] = {
+        {"RESLIB.DLL", true, false, PSBTN_CANCEL},
+        {"OTHER.DLL", false, true, PSBTN_CANCEL},
+        {"RESLIB.DLL", true, false, PSBTN_OK},
+        {"OTHER.DLL", false, false, PSBTN_CANCEL},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.file) + (row.setTo ? " set" : " cleared"));
+        HWND page = OpenBitmapsPage(dir / row.file);
+        ASSERT_TRUE(page);
+        EXPECT_EQ(row.checkedAtStart, IsDlgButtonChecked(page, IDC_STRETCH) == BST_CHECKED);
+        ASSERT_TRUE(SelectEntry(page, "160"));
+        SetStretch(page, row.setTo);
+        Close(row.closeWith);
+        EXPECT_EQ(row.setTo ? 39u : 39u & ~0x20u, StoredFlags());
+    }
+}
+
+// The settings page may write the flags while the sheet is open; closing the sheet
+// changes only the Stretch bit of what the file holds then.
+TEST_F(BitmapsPage, ClosingKeepsTheFlagsAnotherWriterChangedMeanwhile)
+{
+    struct Row {
+        UINT before;
+        bool stretch;
+        UINT writtenMeanwhile;
+        UINT expected;
+    };
+    const Row rows[] = {
+        {39, true, 0x13, 0x33},
+        {39, false, 0x37, 0x17},
+        {0x27, true, 0x05, 0x25},
+        {0x07, false, 0x1f, 0x1f},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.writtenMeanwhile);
+        WriteFlags(row.before);
+        HWND page = OpenBitmapsPage(ResLib());
+        ASSERT_TRUE(page);
+        ASSERT_TRUE(SelectEntry(page, "150"));
+        SetStretch(page, row.stretch);
+        WriteFlags(row.writtenMeanwhile);
+        Close(PSBTN_CANCEL);
+        EXPECT_EQ(row.expected, StoredFlags());
+    }
+}
+
+TEST_F(BitmapsPage, DrawsThePreviewAgainWhenThePageIsUncovered)
+{
+    HWND page = OpenBitmapsPage(ResLib());
+    ASSERT_TRUE(page);
+    ASSERT_TRUE(SelectEntry(page, "2"));
+    RECT before = ReadPreview(page).Drawn();
+    ASSERT_EQ(32, before.right - before.left);
+
+    // What a window laid over the sheet leaves behind: its own colour in the frame.
+    HWND frame = GetDlgItem(page, IDC_PREVIEW);
+    HDC dc = GetDC(frame);
+    RECT client;
+    GetClientRect(frame, &client);
+    HBRUSH brush = CreateSolidBrush(kGreen);
+    FillRect(dc, &client, brush);
+    DeleteObject(brush);
+    ReleaseDC(frame, dc);
+    ASSERT_EQ(kGreen, ReadPreview(page).area.At(0, 0));
+
+    // Wine shows an uncovered window again from its own surface without repainting
+    // it; Windows invalidates what was uncovered, as this does.
+    RedrawWindow(sheet.Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Preview after = ReadPreview(page);
+    RECT drawn = after.Drawn();
+    EXPECT_TRUE(EqualRect(&before, &drawn));
+    EXPECT_EQ(kRed, after.area.At(drawn.left + 16, drawn.top + 16));
+}
+
+}  // namespace
