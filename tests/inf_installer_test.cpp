@@ -467,4 +467,209 @@ TEST_F(InfInstaller, FailingSectionReturnsFalseWithoutMessage)
     }
 }
 
+// ---- The shipped PINDREL.INF ----
+
+const char kApprovedKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
+const char kComponentKey[] = "Software\\Farrowmere\\ShellExt";
+const char kComponentName[] = "Pindrel Property Sheet";
+const char kHandlersKey[] = "*\\shellex\\PropertySheetHandlers";
+
+std::string ClassIdText()
+{
+    WCHAR wide[40];
+    StringFromGUID2(kPindrelClassId, wide, 40);
+    char text[40];
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+    return text;
+}
+
+std::string ClassKey() { return "CLSID\\" + ClassIdText(); }
+
+std::string InstalledPath(const char* name)
+{
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, sizeof system);
+    return std::string(system) + "\\ShellExt\\" + name;
+}
+
+bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// The names of the property-sheet handlers for all files that name pindrel's class,
+// by key name or by unnamed value.
+std::vector<std::string> PindrelHandlers()
+{
+    std::vector<std::string> found;
+    RegistrySnapshot handlers = RegistrySnapshot::Take(HKEY_CLASSES_ROOT, kHandlersKey);
+    for (const auto& key : handlers.Keys()) {
+        if (key.first.empty() || key.first.find('\\') != std::string::npos)
+            continue;
+        auto unnamed = key.second.find("");
+        std::string value = unnamed == key.second.end() ? "" : unnamed->second.data.c_str();
+        if (lstrcmpiA(key.first.c_str(), ClassIdText().c_str()) == 0 || lstrcmpiA(value.c_str(), ClassIdText().c_str()) == 0)
+            found.push_back(key.first);
+    }
+    return found;
+}
+
+// Everything the shipped INF file writes into, with the neighbours it must leave alone.
+struct WatchedKey {
+    HKEY root;
+    const char* rootName;
+    const char* key;
+};
+const WatchedKey kWatchedKeys[] = {
+    {HKEY_CLASSES_ROOT, "HKCR", "CLSID"},
+    {HKEY_CLASSES_ROOT, "HKCR", "*"},
+    {HKEY_LOCAL_MACHINE, "HKLM", "Software\\Farrowmere"},
+    {HKEY_LOCAL_MACHINE, "HKLM", "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions"},
+};
+
+std::vector<RegistrySnapshot> TakeWatchedKeys()
+{
+    std::vector<RegistrySnapshot> snapshots;
+    for (const WatchedKey& watched : kWatchedKeys)
+        snapshots.push_back(RegistrySnapshot::Take(watched.root, watched.key));
+    return snapshots;
+}
+
+// PINDREL.DLL with another version in its fixed file information.
+std::string WithFileVersion(const std::string& library, DWORD versionMs)
+{
+    std::string bytes = library;
+    const char signature[] = {'\xbd', '\x04', '\xef', '\xfe'};  // VS_FFI_SIGNATURE, little-endian
+    size_t at = bytes.find(std::string(signature, 4));
+    if (at == std::string::npos || at + 24 > bytes.size())
+        return "";
+    for (size_t field : {8u, 16u}) {  // file and product version, high half
+        memcpy(&bytes[at + field], &versionMs, 4);
+        memset(&bytes[at + field + 4], 0, 4);
+    }
+    return bytes;
+}
+
+void WriteWholeFile(const std::string& path, const std::string& contents)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written = 0;
+    WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+class ShippedInf : public InfInstaller {
+protected:
+    void SetUp() override
+    {
+        InfInstaller::SetUp();
+        ASSERT_TRUE(CopyFileTo(DistPath("PINDREL.INF"), temp / "PINDREL.INF"));
+        ASSERT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ClassKey())) << "pindrel is installed already";
+        ASSERT_FALSE(FileExists(InstalledPath("PINDREL.DLL"))) << "pindrel is installed already";
+    }
+    void TearDown() override
+    {
+        // A test that stopped half-way still takes its installation away.
+        if (KeyExists(HKEY_CLASSES_ROOT, ClassKey()) || FileExists(InstalledPath("PINDREL.DLL"))) {
+            PindrelCopy pindrel(temp / "PINDREL.DLL", kWindowsNt);
+            pindrel.Uninstall(nullptr);
+        }
+        InfInstaller::TearDown();
+    }
+};
+
+TEST_F(ShippedInf, InstallRegistersTheExtensionAndUninstallTakesAllOfItAway)
+{
+    const std::string library = ReadWholeFile(DistPath("PINDREL.DLL"));
+    const std::string inf = ReadWholeFile(DistPath("PINDREL.INF"));
+    ASSERT_FALSE(library.empty());
+    for (const Family& family : kFamilies) {
+        SCOPED_TRACE(family.name);
+        std::vector<RegistrySnapshot> before = TakeWatchedKeys();
+        PindrelCopy pindrel(temp / "PINDREL.DLL", family.version);
+        ASSERT_TRUE(pindrel.Ready());
+
+        // Twice: the second run finds everything in place and changes nothing.
+        EXPECT_EQ(TRUE, pindrel.Install(owner.Get()));
+        EXPECT_EQ(TRUE, pindrel.Install(owner.Get()));
+        EXPECT_TRUE(pindrel.Boxes().empty());
+
+        const std::string installed = InstalledPath("PINDREL.DLL");
+        EXPECT_EQ(library, ReadWholeFile(installed));
+        EXPECT_EQ(inf, ReadWholeFile(InstalledPath("PINDREL.INF")));
+        EXPECT_NE("", ReadStringValue(HKEY_CLASSES_ROOT, ClassKey(), ""));
+        EXPECT_EQ(0, lstrcmpiA(installed.c_str(),
+                               ReadStringValue(HKEY_CLASSES_ROOT, ClassKey() + "\\InProcServer32", "").c_str()));
+        EXPECT_EQ("Apartment", ReadStringValue(HKEY_CLASSES_ROOT, ClassKey() + "\\InProcServer32", "ThreadingModel"));
+        EXPECT_EQ(1u, PindrelHandlers().size());
+        EXPECT_EQ(0, lstrcmpiA(installed.c_str(),
+                               ReadStringValue(HKEY_LOCAL_MACHINE, kComponentKey, kComponentName).c_str()));
+        RegistrySnapshot approved = RegistrySnapshot::Take(HKEY_LOCAL_MACHINE, kApprovedKey);
+        EXPECT_EQ(family.windows95 ? 0u : 1u, approved.Exists() ? approved.Keys().at("").count(ClassIdText()) : 0u);
+
+        // The shell's way in: the class creates the extension from the installed copy.
+        ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+        IShellExtInit* extension = nullptr;
+        EXPECT_EQ(S_OK, CoCreateInstance(kPindrelClassId, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit,
+                                         reinterpret_cast<void**>(&extension)));
+        EXPECT_TRUE(IsModuleLoaded(installed));
+        if (extension)
+            extension->Release();
+        CoUninitialize();
+
+        EXPECT_EQ(TRUE, pindrel.Uninstall(owner.Get()));
+        EXPECT_TRUE(pindrel.Boxes().empty());
+        EXPECT_FALSE(FileExists(installed));
+        EXPECT_FALSE(FileExists(InstalledPath("PINDREL.INF")));
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ClassKey()));
+        EXPECT_TRUE(PindrelHandlers().empty());
+        EXPECT_EQ("", ReadStringValue(HKEY_LOCAL_MACHINE, kComponentKey, kComponentName));
+
+        // Nothing else changed, except that keys created on the way stay behind empty
+        // (the handler list for all files, the component key): an INF file cannot tell
+        // whether another program has come to use them meanwhile.
+        std::vector<RegistrySnapshot> after = TakeWatchedKeys();
+        for (size_t i = 0; i < after.size(); ++i) {
+            SCOPED_TRACE(std::string(kWatchedKeys[i].rootName) + "\\" + kWatchedKeys[i].key);
+            std::vector<RegistryDifference> differences = CompareSnapshots(before[i], after[i]);
+            std::vector<RegistryDifference> unexpected;
+            for (const RegistryDifference& difference : differences) {
+                if (difference.kind != RegistryDifference::KeyAdded || !difference.emptyKey)
+                    unexpected.push_back(difference);
+            }
+            EXPECT_TRUE(unexpected.empty()) << DescribeDifferences(unexpected);
+        }
+    }
+}
+
+TEST_F(ShippedInf, CopyKeepsANewerLibraryInPlace)
+{
+    const std::string library = ReadWholeFile(DistPath("PINDREL.DLL"));
+    struct Case {
+        const char* label;
+        DWORD versionMs;  // of the library found in place
+        bool kept;
+    };
+    // Wine replaces the older library at once; Windows, told by SP_COPY_FORCE_IN_USE
+    // to treat the target as in use, would replace it at the next restart.
+    const Case cases[] = {{"newer library in place", 0x00090000, true}, {"older library in place", 0x00000001, false}};
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.label);
+        std::string inPlace = WithFileVersion(library, row.versionMs);
+        ASSERT_FALSE(inPlace.empty());
+        ASSERT_NE(library, inPlace);
+        CreateDirectoryA(InstalledPath("").c_str(), nullptr);
+        WriteWholeFile(InstalledPath("PINDREL.DLL"), inPlace);
+        ASSERT_EQ(inPlace, ReadWholeFile(InstalledPath("PINDREL.DLL")));
+        PindrelCopy pindrel(temp / "PINDREL.DLL", kWindowsNt);
+        ASSERT_TRUE(pindrel.Ready());
+
+        EXPECT_EQ(TRUE, pindrel.Install(nullptr));
+        EXPECT_EQ(row.kept ? inPlace : library, ReadWholeFile(InstalledPath("PINDREL.DLL")));
+        EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, ClassKey()));
+
+        EXPECT_EQ(TRUE, pindrel.Uninstall(nullptr));
+        EXPECT_FALSE(FileExists(InstalledPath("PINDREL.DLL")));
+    }
+}
+
 }  // namespace

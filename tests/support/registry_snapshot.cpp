@@ -52,18 +52,18 @@ void RegistrySnapshot::Read(HKEY key, const std::string& path)
 
 namespace {
 
-bool HasSubKeys(const std::map<std::string, RegistrySnapshot::Values>& keys, const std::string& path)
+// The key at path and every key below it hold no values.
+bool HoldsNoValues(const std::map<std::string, RegistrySnapshot::Values>& keys, const std::string& path)
 {
-    if (path.empty())
-        return keys.size() > 1;
-    std::string prefix = path + "\\";
-    auto next = keys.lower_bound(prefix);
-    return next != keys.end() && next->first.compare(0, prefix.size(), prefix) == 0;
-}
-
-bool IsEmptyKey(const std::map<std::string, RegistrySnapshot::Values>& keys, const std::string& path)
-{
-    return keys.at(path).empty() && !HasSubKeys(keys, path);
+    std::string prefix = path.empty() ? "" : path + "\\";
+    for (auto entry = keys.find(path); entry != keys.end(); ++entry) {
+        bool inside = entry->first == path || entry->first.compare(0, prefix.size(), prefix) == 0;
+        if (!inside)
+            continue;
+        if (!entry->second.empty())
+            return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -81,13 +81,13 @@ std::vector<RegistryDifference> CompareSnapshots(const RegistrySnapshot& before,
         auto was = before.Keys().find(path);
         auto is = after.Keys().find(path);
         if (was == before.Keys().end()) {
-            differences.push_back({RegistryDifference::KeyAdded, path, "", IsEmptyKey(after.Keys(), path)});
+            differences.push_back({RegistryDifference::KeyAdded, path, "", HoldsNoValues(after.Keys(), path)});
             for (const auto& value : is->second)
                 differences.push_back({RegistryDifference::ValueAdded, path, value.first, false});
             continue;
         }
         if (is == after.Keys().end()) {
-            differences.push_back({RegistryDifference::KeyRemoved, path, "", IsEmptyKey(before.Keys(), path)});
+            differences.push_back({RegistryDifference::KeyRemoved, path, "", HoldsNoValues(before.Keys(), path)});
             for (const auto& value : was->second)
                 differences.push_back({RegistryDifference::ValueRemoved, path, value.first, false});
             continue;

@@ -38,7 +38,7 @@ struct RegistryDifference {
     Kind kind;
     std::string key;    // relative path as in RegistrySnapshot::Keys
     std::string value;  // the value's name, for the value kinds
-    bool emptyKey;      // KeyAdded/KeyRemoved: the key had neither values nor subkeys
+    bool emptyKey;      // KeyAdded/KeyRemoved: neither the key nor any key below it holds a value
 };
 
 // Every difference from before to after, keys in path order.

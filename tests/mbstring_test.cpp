@@ -1,0 +1,128 @@
+// The multibyte-aware path helpers that every deliverable carries, compiled into
+// the test itself: under code page 932 the trail byte 0x5C of a double-byte
+// character is no backslash; under 1252 the same bytes are two characters.
+#include "mbstring.cpp"
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <string>
+
+namespace {
+
+// 表 is 0x95 0x5C and ソ is 0x83 0x5C in code page 932.
+#define HYO "\x95\x5c"
+#define SO "\x83\x5c"
+
+bool DoubleByteRun() { return GetACP() == 932; }
+
+struct SearchCase {
+    const char* text;
+    char separator;
+    int found932;   // offset of the separator found under code page 932, -1 none
+    int found1252;  // the same under code page 1252
+};
+
+const SearchCase kSearchCases[] = {
+    {"a.b.c", '.', 3, 3},
+    {"abc", '.', -1, -1},
+    {"", '\\', -1, -1},
+    {"C:\\dir\\" HYO, '\\', 6, 8},
+    {HYO, '\\', -1, 1},
+    {"C:\\" SO "\\" HYO ".x", '\\', 5, 7},
+    {HYO "." SO, '.', 2, 2},
+    {"C:\\" SO "\\", '\\', 5, 5},
+};
+
+TEST(MultibyteText, FindLastCharSkipsTrailBytes)
+{
+    for (const SearchCase& row : kSearchCases) {
+        SCOPED_TRACE(row.text);
+        char text[64];
+        lstrcpynA(text, row.text, sizeof text);
+        const char* found = FindLastChar(text, row.separator);
+        int expected = DoubleByteRun() ? row.found932 : row.found1252;
+        EXPECT_EQ(expected, found ? static_cast<int>(found - text) : -1);
+    }
+}
+
+struct PathCase {
+    const char* path;
+    const char* fileName932;
+    const char* fileName1252;
+    const char* withInf;  // ReplaceExtension(path, "INF"), the same under both code pages
+};
+
+const PathCase kPathCases[] = {
+    {"C:\\dir\\PINDREL.DLL", "PINDREL.DLL", "PINDREL.DLL", "C:\\dir\\PINDREL.INF"},
+    {"C:\\dir.x\\PINDREL", "PINDREL", "PINDREL", "C:\\dir.INF"},
+    {"C:\\dir\\PINDREL", "PINDREL", "PINDREL", "C:\\dir\\PINDREL.INF"},
+    {"C:\\dir\\" HYO, HYO, "", "C:\\dir\\" HYO ".INF"},
+    {"C:\\" HYO "." SO "\\PINDREL", "PINDREL", "PINDREL", "C:\\" HYO ".INF"},
+    {"C:\\" SO "\\" HYO, HYO, "", "C:\\" SO "\\" HYO ".INF"},
+    {"NAME.", "NAME.", "NAME.", "NAME.INF"},
+};
+
+TEST(MultibyteText, FileNamePartAndReplaceExtension)
+{
+    for (const PathCase& row : kPathCases) {
+        SCOPED_TRACE(row.path);
+        char path[MAX_PATH];
+        lstrcpynA(path, row.path, sizeof path);
+        EXPECT_STREQ(DoubleByteRun() ? row.fileName932 : row.fileName1252, FileNamePart(path));
+        ReplaceExtension(path, sizeof path, "INF");
+        EXPECT_STREQ(row.withInf, path);
+    }
+}
+
+TEST(MultibyteText, AddTrailingBackslashSeesOnlyRealSeparators)
+{
+    struct Case {
+        const char* text;
+        const char* result932;
+        const char* result1252;
+    };
+    const Case cases[] = {
+        {"C:\\dir", "C:\\dir\\", "C:\\dir\\"},
+        {"C:\\dir\\", "C:\\dir\\", "C:\\dir\\"},
+        {"", "", ""},
+        {"C:\\" HYO, "C:\\" HYO "\\", "C:\\" HYO},
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.text);
+        char text[64];
+        lstrcpynA(text, row.text, sizeof text);
+        AddTrailingBackslash(text, sizeof text);
+        EXPECT_STREQ(DoubleByteRun() ? row.result932 : row.result1252, text);
+    }
+}
+
+// The results are cut to the buffer: nothing is written beyond size bytes.
+TEST(MultibyteText, ResultsAreCutToTheBuffer)
+{
+    struct Case {
+        const char* label;
+        const char* start;
+        int size;
+        const char* expected;
+        void (*change)(char*, int);
+    };
+    const Case cases[] = {
+        {"extension replaced", "abc.DLL", 6, "abc.I", [](char* t, int n) { ReplaceExtension(t, n, "INF"); }},
+        {"extension appended", "abcdef", 8, "abcdef.", [](char* t, int n) { ReplaceExtension(t, n, "INF"); }},
+        {"extension appended in part", "abcde", 8, "abcde.I", [](char* t, int n) { ReplaceExtension(t, n, "INF"); }},
+        {"backslash to a full buffer", "abcdefg", 8, "abcdefg", [](char* t, int n) { AddTrailingBackslash(t, n); }},
+        {"appended text", "ab", 5, "abxy", [](char* t, int n) { AppendBounded(t, n, "xyz"); }},
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.label);
+        char buffer[32];
+        memset(buffer, '#', sizeof buffer);
+        lstrcpyA(buffer, row.start);
+        row.change(buffer, row.size);
+        EXPECT_STREQ(row.expected, buffer);
+        int untouched = std::max(row.size, lstrlenA(row.start) + 1);
+        for (int i = untouched; i < static_cast<int>(sizeof buffer); ++i)
+            EXPECT_EQ('#', buffer[i]) << "byte " << i;
+    }
+}
+
+}  // namespace
