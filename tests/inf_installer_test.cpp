@@ -13,7 +13,7 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 #include <memory>
-#include <set>
+#include <map>
 
 namespace {
 
@@ -166,8 +166,8 @@ const char* const kSections[] = {"DefaultInstall", "DefaultInstall.ntx86", "Defa
                                  "DefaultUninstall.ntx86"};
 
 // An INF file whose four sections each write a value named after the section into
-// kMarkKey, holding marker; extraLines are added at the end.
-std::string MarkingInf(const std::string& marker, const std::string& extraLines = "")
+// kMarkKey, holding marker.
+std::string MarkingInf(const std::string& marker)
 {
     std::string text = "[Version]\r\nSignature=\"$Chicago$\"\r\n";
     for (int i = 0; i < 4; ++i) {
@@ -175,7 +175,7 @@ std::string MarkingInf(const std::string& marker, const std::string& extraLines 
         text += "[Mark" + std::to_string(i) + "]\r\nHKCU,\"" + kMarkKey + "\"," + kSections[i] + ",,\"" + marker +
                 "\"\r\n";
     }
-    return text + extraLines;
+    return text;
 }
 
 // The marks left in kMarkKey: section name -> marker.
@@ -192,7 +192,7 @@ std::map<std::string, std::string> Marks()
 
 void ClearMarks() { SHDeleteKeyA(HKEY_CURRENT_USER, kMarkKey); }
 
-// A visible-to-nobody top-level window to pass as the owner.
+// A hidden top-level window to pass as the owner.
 class OwnerWindow {
 public:
     OwnerWindow() : window_(CreateWindowExA(0, "STATIC", "owner", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
