@@ -1,0 +1,209 @@
+// Reading the help source into topics (see help_source.h).
+#include "help_source.h"
+
+#include <cstdlib>
+#include <map>
+#include <set>
+#include <sstream>
+
+namespace hlp {
+
+namespace {
+
+std::string Trim(const std::string& s)
+{
+    size_t begin = s.find_first_not_of(" \t\r");
+    if (begin == std::string::npos) return "";
+    size_t end = s.find_last_not_of(" \t\r");
+    return s.substr(begin, end - begin + 1);
+}
+
+std::vector<std::string> Words(const std::string& s)
+{
+    std::istringstream in(s);
+    std::vector<std::string> words;
+    for (std::string w; in >> w;) words.push_back(w);
+    return words;
+}
+
+struct Parser {
+    Parser(HelpSource& s, std::string& e) : source(s), error(e) {}
+    HelpSource& source;
+    std::string& error;
+    int line = 0;
+    std::vector<std::string> paragraphLines;
+    int paragraphLine = 0;
+    // Links, checked once every topic is known.
+    std::vector<std::pair<int, std::string>> links;
+
+    bool Fail(const std::string& message)
+    {
+        error = "line " + std::to_string(line) + ": " + message;
+        return false;
+    }
+
+    bool ParseRuns(const std::string& text, Paragraph& paragraph)
+    {
+        Run run;
+        auto flush = [&]() {
+            if (!run.text.empty()) paragraph.runs.push_back(run);
+            run.text.clear();
+        };
+        for (size_t i = 0; i < text.size(); ++i) {
+            char c = text[i];
+            if (c == '\\' && i + 1 < text.size()) {
+                run.text += text[++i];
+            } else if (c == '*') {
+                flush();
+                run.bold = !run.bold;
+            } else if (c == '{') {
+                size_t close = text.find('}', i);
+                if (close == std::string::npos) return Fail("a link without '}'");
+                std::vector<std::string> words = Words(text.substr(i + 1, close - i - 1));
+                if (words.size() < 3 || (words[0] != "popup" && words[0] != "jump")) {
+                    return Fail("a link is {popup NAME text} or {jump NAME text}");
+                }
+                flush();
+                Run link;
+                link.link = words[0] == "popup" ? LinkKind::Popup : LinkKind::Jump;
+                link.target = words[1];
+                for (size_t w = 2; w < words.size(); ++w) link.text += (w > 2 ? " " : "") + words[w];
+                paragraph.runs.push_back(link);
+                links.emplace_back(line, words[1]);
+                i = close;
+            } else {
+                run.text += c;
+            }
+        }
+        if (run.bold) return Fail("'*' without its closing '*'");
+        flush();
+        return true;
+    }
+
+    bool EndParagraph()
+    {
+        if (paragraphLines.empty()) return true;
+        int saved = line;
+        line = paragraphLine;
+        std::string text;
+        for (const std::string& l : paragraphLines) text += (text.empty() ? "" : " ") + l;
+        paragraphLines.clear();
+        if (source.topics.empty()) return Fail("text before the first .topic");
+        Paragraph paragraph;
+        if (text.compare(0, 2, "- ") == 0) {
+            paragraph.style = ParagraphStyle::Bullet;
+            text = text.substr(2);
+        }
+        if (!ParseRuns(text, paragraph)) return false;
+        source.topics.back().paragraphs.push_back(paragraph);
+        line = saved;
+        return true;
+    }
+
+    bool Directive(const std::string& text)
+    {
+        size_t space = text.find(' ');
+        std::string name = text.substr(0, space);
+        std::string rest = space == std::string::npos ? "" : Trim(text.substr(space));
+        if (name == ".title") {
+            source.title = rest;
+        } else if (name == ".copyright") {
+            source.copyright = rest;
+        } else if (name == ".topic") {
+            std::vector<std::string> words = Words(rest);
+            if (words.empty() || !IsValidContextName(words[0])) {
+                return Fail("a topic needs a context string of letters, digits, '_' and '.'");
+            }
+            Topic topic;
+            topic.name = words[0];
+            for (size_t w = 1; w < words.size(); ++w) {
+                if (words[w] == "contents") {
+                    topic.contents = true;
+                    continue;
+                }
+                char* end = nullptr;
+                unsigned long number = std::strtoul(words[w].c_str(), &end, 10);
+                if (*end != '\0' || words[w].empty() || number > 0xFFFFFFFFul) {
+                    return Fail("'" + words[w] + "' is neither a context number nor 'contents'");
+                }
+                topic.numbers.push_back(static_cast<uint32_t>(number));
+            }
+            source.topics.push_back(topic);
+        } else if (name == ".heading") {
+            if (source.topics.empty()) return Fail(".heading before the first .topic");
+            Topic& topic = source.topics.back();
+            if (!topic.title.empty() || !topic.paragraphs.empty()) return Fail(".heading must follow .topic");
+            if (rest.empty()) return Fail("an empty heading");
+            topic.title = rest;
+            Paragraph heading;
+            heading.style = ParagraphStyle::Heading;
+            Run run;
+            run.text = rest;
+            heading.runs.push_back(run);
+            topic.paragraphs.push_back(heading);
+        } else {
+            return Fail("unknown directive " + name);
+        }
+        return true;
+    }
+
+    bool Line(const std::string& raw)
+    {
+        for (unsigned char c : raw) {
+            if (c >= 0x80) return Fail("only ASCII text is accepted");
+        }
+        std::string text = Trim(raw);
+        if (!raw.empty() && raw[0] == '#') return true;
+        if (text.empty()) return EndParagraph();
+        if (raw[0] == '.') {
+            return EndParagraph() && Directive(text);
+        }
+        if (paragraphLines.empty()) paragraphLine = line;
+        paragraphLines.push_back(text);
+        return true;
+    }
+
+    bool Check()
+    {
+        std::set<std::string> names;
+        std::set<int32_t> hashes;
+        std::set<uint32_t> numbers;
+        int contents = 0;
+        for (const Topic& topic : source.topics) {
+            line = 0;
+            if (!names.insert(topic.name).second) return Fail("topic " + topic.name + " is defined twice");
+            if (!hashes.insert(ContextHash(topic.name)).second) {
+                return Fail("the context string " + topic.name + " hashes like another one");
+            }
+            for (uint32_t n : topic.numbers) {
+                if (!numbers.insert(n).second) return Fail("context number " + std::to_string(n) + " is used twice");
+            }
+            if (topic.title.empty()) return Fail("topic " + topic.name + " has no .heading");
+            if (topic.paragraphs.size() < 2) return Fail("topic " + topic.name + " has no text");
+            contents += topic.contents;
+        }
+        if (contents != 1) return Fail("exactly one topic must be marked 'contents'");
+        for (const auto& link : links) {
+            line = link.first;
+            if (!names.count(link.second)) return Fail("link to unknown topic " + link.second);
+        }
+        if (source.title.empty()) return Fail("no .title");
+        return true;
+    }
+};
+
+}  // namespace
+
+bool ParseHelpSource(const std::string& text, HelpSource& source, std::string& error)
+{
+    source = HelpSource();
+    Parser parser(source, error);
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) {
+        ++parser.line;
+        if (!parser.Line(l)) return false;
+    }
+    return parser.EndParagraph() && parser.Check();
+}
+
+}  // namespace hlp

@@ -1,0 +1,47 @@
+// The topics of a help file and their |TOPIC file: one topic-header record and
+// one displayable-text record per paragraph, laid into 4 KiB topic blocks.
+#pragma once
+#include "hlp_format.h"
+
+#include <string>
+#include <vector>
+
+namespace hlp {
+
+enum class LinkKind { None, Popup, Jump };
+
+// A stretch of a paragraph with one look: plain, bold, or a hot spot that opens
+// the topic `target` (a context string) as a pop-up or in the main window.
+struct Run {
+    std::string text;        // code page 1252
+    bool bold = false;
+    LinkKind link = LinkKind::None;
+    std::string target;
+};
+
+enum class ParagraphStyle { Heading, Body, Bullet };
+
+struct Paragraph {
+    ParagraphStyle style = ParagraphStyle::Body;
+    std::vector<Run> runs;
+};
+
+struct Topic {
+    std::string name;                // context string
+    std::vector<uint32_t> numbers;   // context numbers
+    bool contents = false;
+    std::string title;
+    std::vector<Paragraph> paragraphs;
+};
+
+// The fonts that the text records switch between, numbered as |FONT lists them.
+enum FontNumber : unsigned { kBodyFont = 0, kBoldFont = 1, kHeadingFont = 2 };
+Bytes BuildTopicFonts();
+
+// |TOPIC for the topics in this order, and the TOPICOFFSET of each topic (for
+// |CONTEXT, |CTXOMAP, |TTLBTREE and the contents record). False with a message
+// when a paragraph is too large for a topic block.
+bool BuildTopicFile(const std::vector<Topic>& topics, Bytes& out, std::vector<uint32_t>& offsets,
+                    std::string& error);
+
+}  // namespace hlp

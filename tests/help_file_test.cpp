@@ -1,0 +1,429 @@
+// KELVARA.HLP in the platform's own help viewer: every context number that the
+// suite passes to WinHelpA opens its topic, without an error box.
+#include <windows.h>
+#include <richedit.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "deliverables.h"
+
+namespace {
+
+const std::string kHelpFile = DistPath("KELVARA.HLP");
+
+// The viewer's windows, found through the message window that WinHelpA talks to.
+DWORD ViewerProcess()
+{
+    HWND server = FindWindowA("MS_WINHELP", nullptr);
+    DWORD pid = 0;
+    if (server) GetWindowThreadProcessId(server, &pid);
+    return pid;
+}
+
+struct ViewerWindows {
+    std::vector<HWND> topics;       // visible windows with a text view
+    std::vector<HWND> errorBoxes;   // message boxes of the viewer
+};
+
+BOOL CALLBACK FindRichEdit(HWND hwnd, LPARAM lParam)
+{
+    char name[64] = "";
+    GetClassNameA(hwnd, name, sizeof name);
+    if (_strnicmp(name, "RichEdit", 8) == 0) {
+        *reinterpret_cast<HWND*>(lParam) = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND TextView(HWND window)
+{
+    HWND text = nullptr;
+    EnumChildWindows(window, FindRichEdit, reinterpret_cast<LPARAM>(&text));
+    return text;
+}
+
+struct ViewerSearch {
+    DWORD pid;
+    ViewerWindows found;
+};
+
+BOOL CALLBACK CollectViewerWindow(HWND hwnd, LPARAM lParam)
+{
+    ViewerSearch* search = reinterpret_cast<ViewerSearch*>(lParam);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (owner != search->pid || !IsWindowVisible(hwnd)) return TRUE;
+    char name[64] = "";
+    GetClassNameA(hwnd, name, sizeof name);
+    if (strcmp(name, "#32770") == 0) {
+        search->found.errorBoxes.push_back(hwnd);
+    } else if (TextView(hwnd)) {
+        search->found.topics.push_back(hwnd);
+    }
+    return TRUE;
+}
+
+ViewerWindows FindViewerWindows(DWORD pid)
+{
+    ViewerSearch search{pid, {}};
+    if (pid) EnumWindows(CollectViewerWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The text of a window of another process: WM_GETTEXT is carried across.
+std::string WindowText(HWND hwnd)
+{
+    std::vector<char> text(8192, '\0');
+    DWORD_PTR length = 0;
+    SendMessageTimeoutA(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
+                        5000, &length);
+    return std::string(text.data());
+}
+
+std::string BoxText(HWND box)
+{
+    std::string text = WindowText(box);
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        text += " | " + WindowText(child);
+    }
+    return text;
+}
+
+void EndViewer()
+{
+    DWORD pid = ViewerProcess();
+    if (!pid) return;
+    WinHelpA(nullptr, kHelpFile.c_str(), HELP_QUIT, 0);
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+    if (!process) return;
+    if (WaitForSingleObject(process, 5000) != WAIT_OBJECT_0) {
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, 5000);
+    }
+    CloseHandle(process);
+}
+
+// Wine's WinHelpA starts the viewer and looks for its window at once, failing
+// when the viewer has not made it yet; so the viewer is started first, the same
+// way, and waited for.
+bool StartViewer()
+{
+    if (ViewerProcess()) return true;
+    if (WinExec("winhlp32.exe -x", SW_SHOWNORMAL) < 32) return false;
+    for (int i = 0; i < 200 && !ViewerProcess(); ++i) Sleep(50);
+    return ViewerProcess() != 0;
+}
+
+struct HelpCall {
+    UINT command;
+    ULONG_PTR data;
+    BOOL result = FALSE;
+};
+
+DWORD WINAPI CallWinHelp(void* parameter)
+{
+    HelpCall* call = static_cast<HelpCall*>(parameter);
+    call->result = WinHelpA(nullptr, kHelpFile.c_str(), call->command, call->data);
+    return 0;
+}
+
+// WinHelpA does not return while the viewer shows an error box, so it runs on a
+// worker thread; a call still blocked after a generous wait means such a box,
+// whose text becomes the failure. True when the call returned.
+bool ShowHelp(UINT command, ULONG_PTR data, BOOL* result = nullptr)
+{
+    HelpCall call{command, data};
+    HANDLE thread = CreateThread(nullptr, 0, CallWinHelp, &call, 0, nullptr);
+    if (!thread) {
+        ADD_FAILURE() << "no thread for WinHelpA";
+        return false;
+    }
+    bool returned = WaitForSingleObject(thread, 30000) == WAIT_OBJECT_0;
+    if (!returned) {
+        for (HWND box : FindViewerWindows(ViewerProcess()).errorBoxes) {
+            ADD_FAILURE() << "the viewer shows: " << BoxText(box);
+        }
+        EndViewer();   // ends the blocked call
+        WaitForSingleObject(thread, 10000);
+    }
+    CloseHandle(thread);
+    if (result) *result = call.result;
+    return returned;
+}
+
+void ExpectNoErrorBox()
+{
+    for (HWND box : FindViewerWindows(ViewerProcess()).errorBoxes) {
+        ADD_FAILURE() << "the viewer shows: " << BoxText(box);
+    }
+}
+
+// The text of the viewer's one topic window.
+std::string ShownTopic()
+{
+    ViewerWindows windows = FindViewerWindows(ViewerProcess());
+    if (windows.topics.size() != 1) return "(" + std::to_string(windows.topics.size()) + " topic windows)";
+    return WindowText(TextView(windows.topics[0]));
+}
+
+// Every topic starts with its heading as its first line.
+struct Topic {
+    ULONG_PTR number;
+    const char* heading;
+    const char* phrase;   // from the topic's text
+};
+
+const Topic kMainTopics[] = {
+    {10000, "The Kelvara settings", "Go Online"},
+    {15002, "Removing Kelvara", "Run the uninstaller again"},
+    {25000, "Property Sheet settings", "Displays the icons in the resource table only"},
+};
+
+const Topic kPopupTopics[] = {
+    {20000, "Enable Pindrel", "on or off"},
+    {20001, "Touch", "Adds the Touch page"},
+    {20002, "Icons", "Adds the Icons page"},
+    {20003, "Displays the icons in the resource table only", "contain icons of their own"},
+    {20004, "Bitmaps", "Adds the Bitmaps page"},
+    {25011, "File name", "how many"},
+    {25012, "File icon", "Kelvara's own icon"},
+    {25013, "Copy", "Clipboard"},
+    {25101, "Creation", "was created"},
+    {25102, "Last Written", "last written"},
+    {25103, "Both", "both time stamps"},
+    {25111, "Time", "HH:MM:SS"},
+    {25112, "Date", "YYYY/MM/DD"},
+    {25113, "Touch", "typed in the boxes"},
+    {25114, "Now", "current date and time"},
+    {25115, "Reset", "stored time stamp"},
+    {25201, "Small", "16 by 16"},
+    {25202, "Normal", "32 by 32"},
+    {25203, "Large", "48 by 48"},
+    {25211, "Icons", "scroll sideways"},
+    {25212, "Cursors", "label and the list"},
+    {25213, "Cursors", "always shown at 32 by 32"},
+    {25301, "Bitmaps", "double quotes"},
+    {25302, "Preview", "top left part"},
+    {25303, "Size", "width and height"},
+    {25304, "Stretch", "Shrinks"},
+};
+
+void ExpectTopic(const std::string& shown, const Topic& topic)
+{
+    EXPECT_EQ(0u, shown.find(std::string(topic.heading) + "\r")) << shown;
+    EXPECT_NE(std::string::npos, shown.find(topic.phrase)) << shown;
+}
+
+class HelpFile : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        EndViewer();
+        ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(kHelpFile.c_str())) << kHelpFile;
+        ASSERT_TRUE(StartViewer());
+    }
+    void TearDown() override { EndViewer(); }
+};
+
+TEST_F(HelpFile, ContentsOpensTheSuiteOverview)
+{
+    BOOL result = FALSE;
+    ASSERT_TRUE(ShowHelp(HELP_CONTENTS, 0, &result));
+    EXPECT_TRUE(result);
+    ExpectNoErrorBox();
+    ExpectTopic(ShownTopic(), {0, "Kelvara", "Properties dialog of files"});
+}
+
+TEST_F(HelpFile, EachDialogContextNumberOpensItsTopic)
+{
+    for (const Topic& topic : kMainTopics) {
+        SCOPED_TRACE(topic.number);
+        BOOL result = FALSE;
+        ASSERT_TRUE(ShowHelp(HELP_CONTEXT, topic.number, &result));
+        EXPECT_TRUE(result);
+        ExpectNoErrorBox();
+        ExpectTopic(ShownTopic(), topic);
+    }
+}
+
+// Wine 8's viewer ignores HELP_CONTEXTPOPUP (its pop-up command is a stub) where
+// Windows shows the topic in a pop-up window, so the call is checked for an
+// error box and the same number is then opened with HELP_CONTEXT, which shows
+// that it names the right topic.
+TEST_F(HelpFile, EachControlIdOpensItsPopupTopic)
+{
+    for (const Topic& topic : kPopupTopics) {
+        SCOPED_TRACE(topic.number);
+        BOOL result = FALSE;
+        ASSERT_TRUE(ShowHelp(HELP_CONTEXTPOPUP, topic.number, &result));
+        EXPECT_TRUE(result);
+        ExpectNoErrorBox();
+        ASSERT_TRUE(ShowHelp(HELP_CONTEXT, topic.number));
+        ExpectNoErrorBox();
+        ExpectTopic(ShownTopic(), topic);
+    }
+}
+
+TEST_F(HelpFile, UnknownContextNumberShowsNoTopic)
+{
+    // The viewer finds no topic for the number and shows nothing (Wine's viewer
+    // then ends): no number falls back to some other topic.
+    ASSERT_TRUE(ShowHelp(HELP_CONTEXT, 24999));
+    ViewerWindows windows = FindViewerWindows(ViewerProcess());
+    EXPECT_TRUE(windows.topics.empty()) << WindowText(TextView(windows.topics[0]));
+}
+
+// --- Screenshots: the whole screen as a PNG file in build/screenshots. ---
+
+uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc = 0)
+{
+    crc = ~crc;
+    for (size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    return ~crc;
+}
+
+void PutBig32(std::string& out, uint32_t v)
+{
+    for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>(v >> shift);
+}
+
+void PutChunk(std::string& out, const char* type, const std::string& data)
+{
+    PutBig32(out, static_cast<uint32_t>(data.size()));
+    std::string chunk = std::string(type, 4) + data;
+    out += chunk;
+    PutBig32(out, Crc32(reinterpret_cast<const uint8_t*>(chunk.data()), chunk.size()));
+}
+
+// An RGB PNG whose image data is zlib with stored (uncompressed) blocks.
+std::string EncodePng(int width, int height, const std::vector<uint8_t>& rgbRows)
+{
+    std::string header;
+    PutBig32(header, width);
+    PutBig32(header, height);
+    header += std::string("\x08\x02\x00\x00\x00", 5);
+    std::string z = "\x78\x01";
+    uint32_t a = 1, b = 0;
+    for (uint8_t byte : rgbRows) {
+        a = (a + byte) % 65521;
+        b = (b + a) % 65521;
+    }
+    for (size_t at = 0; at < rgbRows.size() || at == 0; at += 65535) {
+        size_t size = std::min<size_t>(65535, rgbRows.size() - at);
+        bool last = at + size >= rgbRows.size();
+        z += static_cast<char>(last ? 1 : 0);
+        z += static_cast<char>(size & 0xFF);
+        z += static_cast<char>(size >> 8);
+        z += static_cast<char>(~size & 0xFF);
+        z += static_cast<char>((~size >> 8) & 0xFF);
+        z.append(reinterpret_cast<const char*>(rgbRows.data()) + at, size);
+        if (last) break;
+    }
+    PutBig32(z, (b << 16) | a);
+    std::string png = "\x89PNG\r\n\x1a\n";
+    PutChunk(png, "IHDR", header);
+    PutChunk(png, "IDAT", z);
+    PutChunk(png, "IEND", "");
+    return png;
+}
+
+void SaveScreenshot(const char* name)
+{
+    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ASSERT_TRUE(bitmap);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    int stride = (width * 3 + 3) & ~3;
+    std::vector<uint8_t> rows;
+    for (int y = 0; y < height; ++y) {
+        rows.push_back(0);   // no filter
+        const uint8_t* row = static_cast<const uint8_t*>(bits) + y * stride;
+        for (int x = 0; x < width; ++x) {
+            rows.push_back(row[3 * x + 2]);
+            rows.push_back(row[3 * x + 1]);
+            rows.push_back(row[3 * x]);
+        }
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+
+    std::string dir = kHelpFile.substr(0, kHelpFile.rfind("\\dist\\")) + "\\screenshots";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    std::string png = EncodePng(width, height, rows);
+    HANDLE file = CreateFileA((dir + "\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD written = 0;
+    WriteFile(file, png.data(), static_cast<DWORD>(png.size()), &written, nullptr);
+    CloseHandle(file);
+    EXPECT_EQ(png.size(), written);
+}
+
+void WaitForPaint()
+{
+    // The viewer paints in its own process; give its queue a moment to drain.
+    for (int i = 0; i < 20; ++i) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        Sleep(50);
+    }
+}
+
+// Topic 25000 offers each check box as a pop-up hot spot: clicking "Enable
+// Pindrel" shows topic 20000 in a pop-up window of the viewer.
+TEST_F(HelpFile, SettingsTopicShowsCheckBoxPopups)
+{
+    ASSERT_TRUE(ShowHelp(HELP_CONTEXT, 25000));
+    ViewerWindows windows = FindViewerWindows(ViewerProcess());
+    ASSERT_EQ(1u, windows.topics.size());
+    HWND main = windows.topics[0];
+    HWND text = TextView(main);
+    SetWindowPos(main, HWND_TOP, 20, 20, 640, 480, SWP_SHOWWINDOW);
+    WaitForPaint();
+    SaveScreenshot("help-25000.png");
+
+    // The view counts a paragraph end as one character; WM_GETTEXT gives "\r\n".
+    std::string shown = WindowText(text);
+    size_t at = shown.find("Enable Pindrel switches");
+    ASSERT_NE(std::string::npos, at) << shown;
+    size_t breaks = 0;
+    for (size_t i = 0; i < at; ++i) breaks += shown.compare(i, 2, "\r\n") == 0;
+    LRESULT position = SendMessageA(text, EM_POSFROMCHAR, at - breaks + 3, 0);
+    LPARAM point = MAKELPARAM(LOWORD(position) + 2, HIWORD(position) + 4);
+    PostMessageA(text, WM_LBUTTONDOWN, MK_LBUTTON, point);
+    PostMessageA(text, WM_LBUTTONUP, 0, point);
+    WaitForPaint();
+
+    windows = FindViewerWindows(ViewerProcess());
+    EXPECT_TRUE(windows.errorBoxes.empty());
+    HWND popup = nullptr;
+    for (HWND w : windows.topics) {
+        if (w != main) popup = w;
+    }
+    ASSERT_TRUE(popup) << "no pop-up window";
+    EXPECT_TRUE(GetWindowLongA(popup, GWL_STYLE) & WS_POPUP);
+    ExpectTopic(WindowText(TextView(popup)), kPopupTopics[0]);
+    SaveScreenshot("help-popup.png");
+}
+
+}  // namespace
