@@ -1,0 +1,120 @@
+// KELVARA.CPL under test: the component key it reads, a stand-in Control Panel
+// window, and the calls it makes at its import table (help, browser, setup
+// library, restart prompt, Windows version, library loads, the sheet's header).
+#pragma once
+#include "import_patch.h"
+#include "registry_tree.h"
+#include "temp_files.h"
+#include <windows.h>
+#include <prsht.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+extern const char kComponentKey[];  // under HKEY_LOCAL_MACHINE
+
+// Saves the component key, starts the test without it, and puts it back afterwards.
+class ComponentKey {
+public:
+    ComponentKey();
+    ~ComponentKey();
+    void Create() const;
+    void SetDirectory(const std::string& directory) const;  // the unnamed value
+    void Add(const std::string& name, const std::string& path) const;
+    void AddBytes(const std::string& name, DWORD type, const std::string& bytes) const;
+    // (name, data) of every value in the order RegEnumValueA gives them.
+    std::vector<std::pair<std::string, std::string>> Values() const;
+    bool Exists() const;
+
+private:
+    SavedRegistryKeys saved_;
+};
+
+// A hidden top-level window standing in for Control Panel or an installer.
+class OwnerWindow {
+public:
+    explicit OwnerWindow(const char* title = "Owner");
+    ~OwnerWindow();
+    OwnerWindow(const OwnerWindow&) = delete;
+    OwnerWindow& operator=(const OwnerWindow&) = delete;
+    HWND Get() const { return window_; }
+
+private:
+    HWND window_;
+};
+
+struct HelpCall {
+    HWND window;
+    std::string path;
+    UINT command;
+    ULONG_PTR data;
+};
+struct ShellExecuteCall {
+    HWND owner;
+    std::string verb;  // "(null)" for none
+    std::string file;
+    std::string parameters;
+    std::string directory;
+    INT show;
+};
+struct SectionCall {
+    HWND owner;
+    std::string section;
+    UINT flags;
+    UINT copyFlags;
+};
+struct RebootPrompt {
+    void* queue;
+    HWND owner;
+    BOOL scanOnly;
+};
+struct SheetHeader {
+    PROPSHEETHEADERA header;  // ppsp points to memory gone after the call
+    std::string caption;
+    std::vector<PROPSHEETPAGEA_V1> pages;  // copies of the page slots
+};
+
+// Observes (and partly answers) the applet's calls while it lives. Only one at a time.
+class AppletObserver {
+public:
+    explicit AppletObserver(HMODULE applet);
+    ~AppletObserver();
+    AppletObserver(const AppletObserver&) = delete;
+    AppletObserver& operator=(const AppletObserver&) = delete;
+
+    // The version GetVersion answers (0: the system's own).
+    DWORD version = 0;
+    // Answers of the setup library: run the real call, or fail it.
+    bool failSection = false;
+    bool failQueueContext = false;
+    // GlobalAlloc fails from this call on (1 = the first), 0 never; LocalAlloc alike.
+    int failGlobalAllocFrom = 0;
+    int failLocalAllocFrom = 0;
+    // RegOpenKeyExA of the component key fails from this call on, 0 never.
+    int failKeyOpenFrom = 0;
+
+    std::vector<HelpCall> help;
+    std::vector<ShellExecuteCall> shellExecutes;
+    std::vector<SectionCall> sections;
+    std::vector<std::string> infOpens;
+    std::vector<RebootPrompt> rebootPrompts;
+    std::vector<std::string> libraryLoads;
+    std::vector<REGSAM> keyOpens;  // access asked for the component key
+    std::vector<SheetHeader> sheets;
+    int globalAllocs = 0;
+    int localAllocs = 0;
+    // Whole call order, one word per observed call ("section", "reboot", ...).
+    std::vector<std::string> order;
+
+    bool Applied() const;
+
+private:
+    std::vector<std::unique_ptr<ImportPatch>> patches_;
+};
+
+std::string SystemDirectory();  // without a trailing backslash
+// Copies fixture library name into directory as newName; its full path.
+std::string CopyFixture(const std::string& directory, const std::string& name, const std::string& newName);
+bool FileExists(const std::string& path);
+// The system's text for an error code in the user's language, as a message box shows it.
+std::string SystemErrorText(DWORD code);
