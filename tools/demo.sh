@@ -17,6 +17,7 @@ export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;msc
 
 xvfb_pid=
 if [ -z "$DISPLAY" ] || ! xdpyinfo >/dev/null 2>&1; then
+  rm -f "$build/demo-display"
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$build/demo-display" >/dev/null 2>&1 &
   xvfb_pid=$!
   while [ ! -s "$build/demo-display" ]; do sleep 0.1; done
@@ -52,10 +53,14 @@ for lang in en ja; do
   samples=$WINEPREFIX/drive_c/Samples
   mkdir -p "$samples"
   cp "$build/tools/demo/Sample.exe" "$samples/Sample.exe"
-  wine "$build/tools/demo/show_properties.exe" 12 'C:\Samples\Sample.exe' >/dev/null 2>&1 &
-  viewer=$!
-  shot "properties-$lang" 6
-  wait $viewer || true
+  tab=1
+  for page in touch icons bitmaps; do
+    wine "$build/tools/demo/show_properties.exe" 8 --tab $tab 'C:\Samples\Sample.exe' >/dev/null 2>&1 &
+    viewer=$!
+    shot "properties-$page-$lang" 5
+    wait $viewer || true
+    tab=$((tab + 1))
+  done
   wineserver -k || true
 done
 echo "screenshots are in $shots"

@@ -24,7 +24,7 @@ start_display() {
   if [ -f "$dir/display" ] && kill -0 "$(cat "$dir/xvfb.pid" 2>/dev/null)" 2>/dev/null; then
     return
   fi
-  rm -f "$dir/display"
+  rm -f "$dir/display" "$dir/display.tmp"
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/display.tmp" >/dev/null 2>&1 &
   echo $! >"$dir/xvfb.pid"
   i=0

@@ -1,15 +1,55 @@
 // Opens the shell's own Properties dialog for one or more files of one folder, the
 // way Explorer does from a context menu, and keeps it up until it is closed or the
 // given number of seconds has passed.
-// usage: show_properties <seconds> <file> [file ...]
+// usage: show_properties <seconds> [--tab <index>] <file> [file ...]
+// With --tab the dialog opens on that page (0 is the shell's General page).
 #include <windows.h>
 #include <shlobj.h>
+#include <prsht.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <string>
 #include <vector>
 
 namespace {
+
+struct Watch {
+    int seconds;
+    int tab;
+};
+
+// The Properties sheet of this process: a top-level dialog with a tab control.
+BOOL CALLBACK FindSheet(HWND window, LPARAM found)
+{
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
+        SendMessageA(window, PSM_GETTABCONTROL, 0, 0)) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The shell may run the dialog modally inside InvokeCommand: this thread selects
+// the page asked for and closes the dialog when the time is up.
+DWORD WINAPI WatchDialog(void* parameter)
+{
+    const Watch* watch = static_cast<const Watch*>(parameter);
+    HWND sheet = nullptr;
+    for (int i = 0; i < 100 && !sheet; ++i) {
+        Sleep(100);
+        EnumWindows(FindSheet, reinterpret_cast<LPARAM>(&sheet));
+    }
+    if (sheet && watch->tab >= 0)
+        SendMessageA(sheet, PSM_SETCURSEL, watch->tab, 0);
+    Sleep(watch->seconds * 1000);
+    if (sheet && IsWindow(sheet))
+        PostMessageA(sheet, WM_COMMAND, IDCANCEL, 0);
+    Sleep(2000);
+    ExitProcess(0);
+}
 
 // The folder part and the name part of a path.
 void Split(const std::string& path, std::string& folder, std::string& name)
@@ -26,7 +66,7 @@ std::wstring Wide(const std::string& text)
     return buffer;
 }
 
-int Run(int seconds, const std::vector<std::string>& files)
+int Run(const std::vector<std::string>& files)
 {
     std::string folderPath, name;
     Split(files[0], folderPath, name);
@@ -67,15 +107,12 @@ int Run(int seconds, const std::vector<std::string>& files)
     if (FAILED(result))
         return 6;
 
-    // The dialog runs on the shell's own thread; wait while it is up.
-    DWORD end = GetTickCount() + seconds * 1000;
-    while (GetTickCount() < end) {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        Sleep(100);
+    // Where the dialog is modeless, keep this thread's windows alive until the
+    // watching thread ends the process.
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
     }
     menu->Release();
     DestroyMenu(popup);
@@ -87,12 +124,19 @@ int Run(int seconds, const std::vector<std::string>& files)
 int main(int argc, char** argv)
 {
     if (argc < 3) {
-        fprintf(stderr, "usage: show_properties <seconds> <file> [file ...]\n");
+        fprintf(stderr, "usage: show_properties <seconds> [--tab <index>] <file> [file ...]\n");
         return 2;
     }
+    static Watch watch = {atoi(argv[1]), -1};
+    int first = 2;
+    if (argc > 4 && strcmp(argv[2], "--tab") == 0) {
+        watch.tab = atoi(argv[3]);
+        first = 4;
+    }
     OleInitialize(nullptr);
-    std::vector<std::string> files(argv + 2, argv + argc);
-    int result = Run(atoi(argv[1]), files);
+    CloseHandle(CreateThread(nullptr, 0, WatchDialog, &watch, 0, nullptr));
+    std::vector<std::string> files(argv + first, argv + argc);
+    int result = Run(files);
     if (result)
         fprintf(stderr, "show_properties: step %d failed\n", result);
     return result;
