@@ -334,8 +334,39 @@ public:
             if (page && GetDlgItem(page, IDC_ICON_LIST))
                 page_ = page;
         }
+        if (page_)
+            FitPage();
         PumpMessages();
         return page_;
+    }
+
+    // Wine sizes the sheet in its own font's dialog units, and its Japanese font is
+    // smaller than the Japanese page's, which would cut off the right and bottom of
+    // the page (the Copy button among them); the sheet, its tabs and the page are
+    // made large enough to show every control.
+    void FitPage()
+    {
+        RECT page = {};
+        GetClientRect(page_, &page);
+        LONG right = 0, bottom = 0;
+        for (HWND child = GetWindow(page_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            RECT r = {};
+            GetWindowRect(child, &r);
+            MapWindowPoints(nullptr, page_, reinterpret_cast<POINT*>(&r), 2);
+            right = std::max(right, r.right + 4);
+            bottom = std::max(bottom, r.bottom + 4);
+        }
+        int dx = std::max<LONG>(0, right - page.right), dy = std::max<LONG>(0, bottom - page.bottom);
+        if (!dx && !dy)
+            return;
+        HWND tab = reinterpret_cast<HWND>(SendMessageA(host_.Window(), PSM_GETTABCONTROL, 0, 0));
+        for (HWND window : {host_.Window(), tab, page_}) {
+            RECT r = {};
+            GetWindowRect(window, &r);
+            SetWindowPos(window, nullptr, 0, 0, r.right - r.left + dx, r.bottom - r.top + dy,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        PumpMessages();
     }
 
     void MoveTo(int x, int y)
