@@ -1,0 +1,300 @@
+// Message, system-error and help boxes: through PINDREL.DLL's own exports where they
+// reach them, and the shared formatting code compiled in with the small text buffer
+// of the applet and the installer, which no export of PINDREL.DLL can fill.
+#include "../common/messages.cpp"
+#include "deliverables.h"
+#include "import_patch.h"
+#include "message_boxes.h"
+#include "sheet_host.h"
+#include "temp_files.h"
+#include <gtest/gtest.h>
+#include <prsht.h>
+#include <string>
+#include <vector>
+
+// The settings of this test program's copy of the formatting code: the 512-byte text
+// buffer of the applet and the installer, followed by a guard zone.
+HINSTANCE moduleInstance = nullptr;
+namespace {
+const int kSmallText = 512;
+const int kGuard = 64;
+char smallText[kSmallText + kGuard];
+}  // namespace
+const MessageSettings messageSettings = {20000, nullptr, 128, smallText, kSmallText, 31005, 21001};
+
+namespace {
+
+const UINT kInfErrorLine = 31005;
+
+// Text of the ANSI code page for a UTF-8 literal.
+std::string FromUtf8(const char* text)
+{
+    wchar_t wide[512];
+    MultiByteToWideChar(CP_UTF8, 0, text, -1, wide, 512);
+    char result[1024];
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, result, sizeof result, nullptr, nullptr);
+    return result;
+}
+
+bool Japanese()
+{
+    return GetACP() == 932;
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (;;) {
+        size_t end = text.find('\n', start);
+        lines.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        if (end == std::string::npos)
+            return lines;
+        start = end + 1;
+    }
+}
+
+// The Windows 95/98 family, where Install hands its window on to the messages.
+DWORD WINAPI Windows98Version()
+{
+    return 0xC0000A04;
+}
+
+struct HelpCall {
+    HWND hwnd;
+    std::string path;
+    UINT command;
+    ULONG_PTR data;
+};
+std::vector<HelpCall> helpCalls;
+BOOL WINAPI RecordHelp(HWND hwnd, const char* path, UINT command, ULONG_PTR data)
+{
+    helpCalls.push_back({hwnd, path ? path : "", command, data});
+    return TRUE;
+}
+
+// A copy of PINDREL.DLL in a directory of its own, so that the INF file and the
+// help file it looks for beside itself are the test's.
+class PindrelCopy {
+public:
+    // padTo: pad the directory name so that the DLL's path has this many characters.
+    explicit PindrelCopy(size_t padTo = 0)
+    {
+        std::string folder = dir_.Path();
+        if (padTo > folder.size() + 1 + 11 + 1)
+            folder = dir_.MakeDir(std::string(padTo - folder.size() - 1 - 12, 'p'));
+        path_ = folder + "\\PINDREL.DLL";
+        folder_ = folder;
+        copied_ = CopyFileTo(DistPath("PINDREL.DLL"), path_);
+    }
+    ~PindrelCopy()
+    {
+        if (module_)
+            FreeLibrary(module_);
+    }
+    bool Load()
+    {
+        module_ = copied_ ? LoadLibraryA(path_.c_str()) : nullptr;
+        return module_ != nullptr;
+    }
+    HMODULE Module() const { return module_; }
+    const std::string& Path() const { return path_; }
+    std::string Beside(const std::string& name) const { return folder_ + "\\" + name; }
+
+private:
+    TempDir dir_;
+    std::string folder_;
+    std::string path_;
+    bool copied_ = false;
+    HMODULE module_ = nullptr;
+};
+
+using InstallFn = BOOL(WINAPI*)(HWND);
+
+const char kFaultyInf[] =
+    "[Version]\r\n"
+    "Signature=\"$Chicago$\"\r\n"
+    "\r\n"
+    "[DefaultInstall]\r\n"
+    "AddReg=Keys\r\n"
+    "\r\n"
+    "[Keys\r\n"
+    "HKCU,Software\\Kelvara,Test,,1\r\n";
+
+class Messages : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        owner = CreateWindowA("STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_TRUE(owner);
+    }
+    void TearDown() override { DestroyWindow(owner); }
+    HWND owner = nullptr;
+};
+
+TEST_F(Messages, InfErrorLineShowsThreeLinesWithPathAndLineNumber)
+{
+    // The longest path the module can have: its INF path fills the 260-character buffer.
+    PindrelCopy copy(MAX_PATH - 1);
+    ASSERT_EQ(static_cast<size_t>(MAX_PATH - 1), copy.Path().size());
+    std::string inf = copy.Beside("PINDREL.INF");
+    HANDLE file = CreateFileA(inf.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD written = 0;
+    WriteFile(file, kFaultyInf, sizeof kFaultyInf - 1, &written, nullptr);
+    CloseHandle(file);
+    ASSERT_TRUE(copy.Load());
+
+    MessageBoxScript boxes(copy.Module());
+    ASSERT_TRUE(boxes.Applied());
+    ImportPatch version(copy.Module(), "kernel32.dll", "GetVersion", reinterpret_cast<const void*>(&Windows98Version));
+    ASSERT_TRUE(version.Applied());
+    EXPECT_FALSE(copy.Module() && GetProcAddress(copy.Module(), "Install") &&
+                 reinterpret_cast<InstallFn>(GetProcAddress(copy.Module(), "Install"))(owner));
+
+    ASSERT_EQ(1u, boxes.Boxes().size());
+    const RecordedBox& box = boxes.Boxes()[0];
+    EXPECT_EQ(owner, box.owner);
+    EXPECT_EQ("Pindrel", box.caption);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.type);
+    std::vector<std::string> lines = Lines(box.text);
+    ASSERT_EQ(3u, lines.size()) << box.text;
+    if (Japanese()) {
+        EXPECT_EQ(FromUtf8("INF ファイルにエラー行が含まれています。"), lines[0]);
+        EXPECT_EQ(FromUtf8("ファイル : ") + inf, lines[1]);
+        EXPECT_EQ(FromUtf8("行 : 7"), lines[2]);
+    } else {
+        EXPECT_EQ("The INF file contains an error line.", lines[0]);
+        EXPECT_EQ("File: " + inf, lines[1]);
+        EXPECT_EQ("Line: 7", lines[2]);
+    }
+}
+
+TEST_F(Messages, MissingInfShowsTheSystemTextWithoutOwnerAndWithTheErrorIcon)
+{
+    PindrelCopy copy;
+    ASSERT_TRUE(copy.Load());
+    MessageBoxScript boxes(copy.Module());
+    ASSERT_TRUE(boxes.Applied());
+    // On the 95/98 family Install hands its window on; the error box still has none.
+    ImportPatch version(copy.Module(), "kernel32.dll", "GetVersion", reinterpret_cast<const void*>(&Windows98Version));
+    ASSERT_TRUE(version.Applied());
+    auto install = reinterpret_cast<InstallFn>(GetProcAddress(copy.Module(), "Install"));
+    ASSERT_TRUE(install);
+    EXPECT_FALSE(install(owner));
+
+    char* expected = nullptr;
+    ASSERT_TRUE(FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr,
+                               ERROR_FILE_NOT_FOUND, GetUserDefaultLangID(), reinterpret_cast<char*>(&expected), 0,
+                               nullptr));
+    std::string systemText = expected;
+    LocalFree(expected);
+
+    ASSERT_EQ(1u, boxes.Boxes().size());
+    const RecordedBox& box = boxes.Boxes()[0];
+    EXPECT_EQ(nullptr, box.owner);
+    EXPECT_EQ("Pindrel", box.caption);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.type);
+    EXPECT_EQ(systemText, box.text);
+    EXPECT_FALSE(box.text.empty());
+}
+
+// The applet's and the installer's buffers hold 512 characters, while wvsprintfA
+// writes up to 1024: a long path must be cut, not run past the buffer.
+TEST_F(Messages, FormattedTextIsCutAtTheModuleBuffer)
+{
+    HMODULE strings = LoadLibraryExA(DistPath("PINDREL.DLL").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(strings);
+    moduleInstance = strings;
+    char format[256] = "";
+    ASSERT_GT(LoadStringA(strings, kInfErrorLine, format, sizeof format), 0);
+    const std::string pieces = format;
+    const size_t at = pieces.find("%s");
+    const size_t line = pieces.find("%d");
+    ASSERT_TRUE(at != std::string::npos && line != std::string::npos && at < line);
+
+    MessageBoxScript boxes(GetModuleHandleA(nullptr));
+    ASSERT_TRUE(boxes.Applied());
+    struct Row {
+        size_t pathLength;
+    } rows[] = {{260}, {300}, {470}, {900}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.pathLength);
+        std::string path = "C:\\" + std::string(row.pathLength - 3, 'd');
+        std::string whole = pieces.substr(0, at) + path + pieces.substr(at + 2, line - at - 2) + "7" +
+                            pieces.substr(line + 2);
+        FillMemory(smallText, sizeof smallText, '#');
+        ShowMessage(owner, kInfErrorLine, MB_ICONERROR, path.c_str(), 7);
+        ASSERT_FALSE(boxes.Boxes().empty());
+        const RecordedBox& box = boxes.Boxes().back();
+        EXPECT_EQ(whole.substr(0, kSmallText - 1), box.text);
+        EXPECT_EQ("Pindrel", box.caption);
+        EXPECT_EQ(owner, box.owner);
+        EXPECT_EQ(std::string(kGuard, '#'), std::string(smallText + kSmallText, kGuard));
+    }
+    moduleInstance = nullptr;
+    FreeLibrary(strings);
+}
+
+void Bounded(char* target, int size, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    FormatBounded(target, size, format, args);
+    va_end(args);
+}
+
+TEST_F(Messages, BoundedFormattingCutsAtAnySize)
+{
+    const std::string argument(1100, 'a');
+    struct Row {
+        int size;
+        size_t length;
+    } rows[] = {{1024, 1023}, {512, 511}, {16, 15}, {1, 0}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.size);
+        std::vector<char> target(row.size + kGuard, '#');
+        Bounded(target.data(), row.size, "%s", argument.c_str());
+        EXPECT_EQ(row.length, strlen(target.data()));
+        EXPECT_EQ(argument.substr(0, row.length), std::string(target.data()));
+        EXPECT_EQ(std::string(kGuard, '#'), std::string(target.data() + row.size, kGuard));
+    }
+}
+
+// Help is opened from the settings page's Help button.
+TEST_F(Messages, SettingsHelpOpensTopic25000BesideTheDllWhateverTheCurrentDirectory)
+{
+    PindrelCopy copy;
+    ASSERT_TRUE(copy.Load());
+    using CplGetPageFn = BOOL(WINAPI*)(PROPSHEETPAGEA*);
+    auto getPage = reinterpret_cast<CplGetPageFn>(GetProcAddress(copy.Module(), "CplGetPage"));
+    ASSERT_TRUE(getPage);
+    PROPSHEETPAGEA page = {};
+    page.dwSize = PROPSHEETPAGEA_V1_SIZE;
+    ASSERT_TRUE(getPage(&page));
+
+    TempDir elsewhere;
+    char previous[MAX_PATH];
+    GetCurrentDirectoryA(sizeof previous, previous);
+    ASSERT_TRUE(SetCurrentDirectoryA(elsewhere.Path().c_str()));
+    helpCalls.clear();
+    {
+        ImportPatch help(copy.Module(), "user32.dll", "WinHelpA", reinterpret_cast<const void*>(&RecordHelp));
+        ASSERT_TRUE(help.Applied());
+        SheetHost sheet;
+        ASSERT_TRUE(sheet.ShowStructures({page}, "Settings", PSH_HASHELP));
+        HWND pageWindow = sheet.CurrentPage();
+        ASSERT_TRUE(pageWindow);
+        sheet.Press(PSBTN_HELP);
+        ASSERT_FALSE(helpCalls.empty());
+        EXPECT_EQ(pageWindow, helpCalls[0].hwnd);
+        sheet.Destroy();
+    }
+    SetCurrentDirectoryA(previous);
+    ASSERT_FALSE(helpCalls.empty());
+    EXPECT_EQ(0, lstrcmpiA(copy.Beside("KELVARA.HLP").c_str(), helpCalls[0].path.c_str())) << helpCalls[0].path;
+    EXPECT_EQ(static_cast<UINT>(HELP_CONTEXT), helpCalls[0].command);
+    EXPECT_EQ(25000u, helpCalls[0].data);
+}
+
+}  // namespace
