@@ -2,6 +2,8 @@
 // the screen, the clipboard, and the Stretch bit of the settings file.
 #include "deliverables.h"
 #include "drop_data_object.h"
+#include "gdi_ledger.h"
+#include "import_patch.h"
 #include "resource.h"
 #include "sheet_host.h"
 #include "temp_files.h"
@@ -246,11 +248,19 @@ protected:
         ASSERT_TRUE(CopyFileTo(FixturePath("RESLIB.DLL"), dir / "RESLIB.DLL"));
         pindrel.reset(new LoadedLibrary(dir / "PINDREL.DLL"));
         ASSERT_TRUE(pindrel->Get());
+        ledger.reset(new GdiLedger(pindrel->Get()));
     }
 
     void TearDown() override
     {
         sheet.Destroy();
+        // The sheet and the object are gone: nothing the module made may be left.
+        if (ledger) {
+            EXPECT_EQ(0u, ledger->LiveTotal()) << ledger->Describe();
+            EXPECT_EQ(0u, ledger->WrongReleases());
+            EXPECT_EQ(0u, ledger->ForeignReleases());
+        }
+        ledger.reset();
         pindrel.reset();
     }
 
@@ -308,8 +318,18 @@ protected:
     // Declared first: the directory outlives the library and the sheet.
     TempDir dir;
     std::unique_ptr<LoadedLibrary> pindrel;
+    std::unique_ptr<GdiLedger> ledger;
     SheetHost sheet;
 };
+
+// Between messages the page holds no bitmap, brush or device context.
+void ExpectNothingHeld(const GdiLedger& ledger)
+{
+    for (GdiKind kind : {GdiKind::Bitmap, GdiKind::Brush, GdiKind::CreatedDc, GdiKind::WindowDc})
+        EXPECT_EQ(0u, ledger.Live(kind)) << GdiKindName(kind) << "\n" << ledger.Describe();
+    EXPECT_EQ(0u, ledger.WrongReleases());
+    EXPECT_EQ(0u, ledger.ForeignReleases());
+}
 
 TEST_F(BitmapsPage, ListsEveryBitmapNameWithIntegersAsTextAndStringsInQuotes)
 {
@@ -586,6 +606,199 @@ TEST_F(BitmapsPage, DrawsThePreviewAgainWhenThePageIsUncovered)
     RECT drawn = after.Drawn();
     EXPECT_TRUE(EqualRect(&before, &drawn));
     EXPECT_EQ(kRed, after.area.At(drawn.left + 16, drawn.top + 16));
+}
+
+// LONGNAMES.DLL holds a 77-character name (its quoted entry just fits the 79
+// characters of an entry), that name with one character more, a 100-character name,
+// and a 70-character name of the 600 x 40 bitmap, whose size label cannot fit.
+TEST_F(BitmapsPage, ANameTooLongForItsEntryIsCutAndStandsForNoBitmap)
+{
+    ASSERT_TRUE(CopyFileTo(FixturePath("LONGNAMES.DLL"), dir / "LONGNAMES.DLL"));
+    std::string name77 = "P";
+    for (int i = 0; i < 76; ++i)
+        name77 += static_cast<char>('A' + i % 26);
+    std::string name70 = "LABEL" + std::string(65, 'W');
+    std::string name100 = "CUT" + std::string(97, 'Z');
+    struct Row {
+        std::string entry;
+        std::string label;
+        int width, height;  // 0 x 0: nothing shown and nothing copied
+    };
+    const Row rows[] = {
+        {"\"" + name77 + "\"", "\"" + name77 + "\"", 8, 8},
+        // A reading of the cut text as a quoted name would find name77's bitmap.
+        {"\"" + name77 + "X", "\"" + name77 + "X", 0, 0},
+        {"\"" + name70 + "\"", "\"" + name70 + "\" (600x4", 600, 40},
+        {"\"" + name100.substr(0, 78), "\"" + name100.substr(0, 78), 0, 0},
+    };
+    HWND page = OpenBitmapsPage(dir / "LONGNAMES.DLL");
+    ASSERT_TRUE(page);
+    std::vector<std::string> entries = ListEntries(page);
+    EXPECT_EQ(4u, entries.size());
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.entry);
+        ASSERT_EQ(79u, row.label.size());
+        ASSERT_TRUE(SelectEntry(page, row.entry));
+        EXPECT_EQ(row.label, ControlText(page, IDC_SIZE_LABEL));
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_COPY)));
+        if (IsWindowEnabled(GetDlgItem(page, IDC_STRETCH)))
+            SetStretch(page, false);
+        Preview preview = ReadPreview(page);
+        RECT drawn = preview.Drawn();
+        EXPECT_EQ(std::min(row.width, preview.area.width), drawn.right - drawn.left);
+        EXPECT_EQ(std::min(row.height, preview.area.height), drawn.bottom - drawn.top);
+
+        PutSentinelOnClipboard();
+        ClickButton(page, IDC_COPY);
+        if (row.width == 0) {
+            EXPECT_TRUE(ClipboardHoldsSentinel());
+        } else {
+            Image copy = ClipboardBitmap();
+            EXPECT_EQ(row.width, copy.width);
+            EXPECT_EQ(row.height, copy.height);
+        }
+        ExpectNothingHeld(*ledger);
+    }
+}
+
+// The Touch page lets the module go whenever it is shown; coming back to the Bitmaps
+// page loads it again, so the preview and Copy still work. (A module loaded as a data
+// file is not found by GetModuleHandleA, so the loads are counted at the imports.)
+int moduleLoads = 0;
+int moduleFrees = 0;
+HMODULE WINAPI CountLoadLibraryA(LPCSTR path)
+{
+    ++moduleLoads;
+    return LoadLibraryA(path);
+}
+HMODULE WINAPI CountLoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags)
+{
+    ++moduleLoads;
+    return LoadLibraryExA(path, file, flags);
+}
+BOOL WINAPI CountFreeLibrary(HMODULE module)
+{
+    ++moduleFrees;
+    return FreeLibrary(module);
+}
+
+TEST_F(BitmapsPage, LoadsTheModuleAgainWhenShownAfterTheTouchPage)
+{
+    HWND page = OpenBitmapsPage(ResLib());
+    ASSERT_TRUE(page);
+    ASSERT_TRUE(SelectEntry(page, "2"));
+    ImportPatch load(pindrel->Get(), "kernel32.dll", "LoadLibraryA", reinterpret_cast<const void*>(&CountLoadLibraryA));
+    ImportPatch loadEx(pindrel->Get(), "kernel32.dll", "LoadLibraryExA",
+                       reinterpret_cast<const void*>(&CountLoadLibraryExA));
+    ImportPatch free(pindrel->Get(), "kernel32.dll", "FreeLibrary", reinterpret_cast<const void*>(&CountFreeLibrary));
+    ASSERT_TRUE(load.Applied() || loadEx.Applied());
+    ASSERT_TRUE(free.Applied());
+    moduleLoads = moduleFrees = 0;
+
+    ASSERT_NE(page, sheet.SelectPage(0));
+    ASSERT_EQ(1, moduleFrees) << "the Touch page kept the module";
+    ASSERT_EQ(page, sheet.SelectPage(sheet.PageCount() - 1));
+    EXPECT_EQ(1, moduleLoads);
+    RECT drawn = ReadPreview(page).Drawn();
+    EXPECT_EQ(32, drawn.right - drawn.left);
+    PutSentinelOnClipboard();
+    ClickButton(page, IDC_COPY);
+    EXPECT_EQ(32, ClipboardBitmap().width);
+}
+
+struct HelpCall {
+    std::string file;
+    UINT command;
+    ULONG_PTR data;
+};
+std::vector<HelpCall> helpCalls;
+
+BOOL WINAPI RecordWinHelp(HWND, LPCSTR file, UINT command, ULONG_PTR data)
+{
+    helpCalls.push_back({file ? file : "", command, data});
+    return TRUE;
+}
+
+TEST_F(BitmapsPage, HelpOnAControlShowsTheTopicOfItsId)
+{
+    HWND page = OpenBitmapsPage(ResLib());
+    ASSERT_TRUE(page);
+    ImportPatch patch(pindrel->Get(), "user32.dll", "WinHelpA", reinterpret_cast<const void*>(&RecordWinHelp));
+    ASSERT_TRUE(patch.Applied());
+    helpCalls.clear();
+    for (int id : {IDC_COPY, IDC_STRETCH, IDC_BITMAP_LIST, 0}) {
+        SCOPED_TRACE(id);
+        HELPINFO info = {};
+        info.cbSize = sizeof info;
+        info.iContextType = HELPINFO_WINDOW;
+        info.iCtrlId = id;
+        info.hItemHandle = id ? GetDlgItem(page, id) : page;
+        SendMessageA(page, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+    }
+    ASSERT_EQ(3u, helpCalls.size());
+    const int expected[] = {IDC_COPY, IDC_STRETCH, IDC_BITMAP_LIST};
+    for (size_t i = 0; i < helpCalls.size(); ++i) {
+        EXPECT_EQ(static_cast<UINT>(HELP_CONTEXTPOPUP), helpCalls[i].command);
+        EXPECT_EQ(static_cast<ULONG_PTR>(expected[i]), helpCalls[i].data);
+        EXPECT_EQ(dir / "KELVARA.HLP", helpCalls[i].file);
+    }
+}
+
+// Every drawing and copy releases what it made, also when a step fails; a failed load
+// shows nothing with the size 0x0 and leaves the clipboard alone.
+TEST_F(BitmapsPage, ReleasesEveryGdiObjectOnEveryPath)
+{
+    enum class Clipboard { Kept, Replaced, Emptied };
+    struct Row {
+        const char* failing;  // nullptr: nothing fails
+        const char* entry;
+        bool copy;
+        Clipboard clipboard;  // after a copy
+        const char* label;    // after a drawing
+    };
+    const Row rows[] = {
+        {nullptr, "2", false, Clipboard::Kept, "2 (32x32)"},
+        {nullptr, "2", true, Clipboard::Replaced, nullptr},
+        {nullptr, "160", true, Clipboard::Replaced, nullptr},
+        {"LoadImageA", "2", false, Clipboard::Kept, "2 (0x0)"},
+        {"LoadImageA", "2", true, Clipboard::Kept, nullptr},
+        {"CopyImage", "\"NAMED\"", true, Clipboard::Kept, nullptr},
+        // The clipboard was emptied for the copy; the copy that it refused is deleted.
+        {"SetClipboardData", "101", true, Clipboard::Emptied, nullptr},
+        {"CreateCompatibleDC", "150", false, Clipboard::Kept, "150 (600x40)"},
+        {"CreateSolidBrush", "101", false, Clipboard::Kept, "101 (8x8)"},
+        {"GetDC", "101", false, Clipboard::Kept, ""},
+    };
+    HWND page = OpenBitmapsPage(ResLib());
+    ASSERT_TRUE(page);
+    ExpectNothingHeld(*ledger);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.failing ? row.failing : "nothing") + " fails, " + row.entry +
+                     (row.copy ? " copied" : " drawn"));
+        ASSERT_TRUE(SelectEntry(page, row.entry));
+        PutSentinelOnClipboard();
+        ledger->ResetCounts();
+        if (row.failing)
+            ledger->FailNext(row.failing);
+        if (row.copy) {
+            ClickButton(page, IDC_COPY);
+            EXPECT_EQ(row.clipboard == Clipboard::Kept, ClipboardHoldsSentinel());
+            EXPECT_EQ(row.clipboard == Clipboard::Replaced, ClipboardBitmap().width > 0);
+            EXPECT_EQ(row.clipboard == Clipboard::Replaced ? 1u : 0u, ledger->HandedOver());
+        } else {
+            SendMessageA(page, WM_COMMAND, MAKEWPARAM(IDC_STRETCH, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(page, IDC_STRETCH)));
+            EXPECT_EQ(row.label, ControlText(page, IDC_SIZE_LABEL));
+        }
+        if (row.failing)
+            EXPECT_EQ(1, ledger->Calls(row.failing)) << "the failure was not reached";
+        else
+            EXPECT_GT(ledger->Created(GdiKind::Bitmap), 0u);
+        ExpectNothingHeld(*ledger);
+        // The posted redrawing runs as well.
+        PumpMessages();
+        ExpectNothingHeld(*ledger);
+    }
 }
 
 }  // namespace
