@@ -37,8 +37,9 @@ bool AppendWhole(char* target, int size, const char* source)
 }
 
 // The text of a list entry: "%d" for an integer identifier, the string name in
-// double quotes otherwise. False when a string name was cut; the closing quote is
-// then left out as well, so the text cannot pass for a shorter name.
+// double quotes otherwise. False when a string name was cut to fit, without its
+// closing quote: read as text, such an entry would name a shorter, other resource,
+// so the caller marks it.
 bool FormatEntry(LPCSTR name, char (&entry)[kEntrySize])
 {
     if (IS_INTRESOURCE(name)) {

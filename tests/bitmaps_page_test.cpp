@@ -606,6 +606,12 @@ TEST_F(BitmapsPage, DrawsThePreviewAgainWhenThePageIsUncovered)
     RECT drawn = after.Drawn();
     EXPECT_TRUE(EqualRect(&before, &drawn));
     EXPECT_EQ(kRed, after.area.At(drawn.left + 16, drawn.top + 16));
+
+    // Drawing does not make the page paint again: an idle page stays idle.
+    ledger->ResetCounts();
+    PumpMessages();
+    PumpMessages();
+    EXPECT_EQ(0, ledger->Calls("GetDC"));
 }
 
 // LONGNAMES.DLL holds a 77-character name (its quoted entry just fits the 79
