@@ -239,6 +239,24 @@ AppletObserver::~AppletObserver()
     observer = nullptr;
 }
 
+void AppletObserver::Reset()
+{
+    version = 0;
+    failSection = failQueueContext = false;
+    failGlobalAllocFrom = failLocalAllocFrom = failKeyOpenFrom = 0;
+    help.clear();
+    shellExecutes.clear();
+    sections.clear();
+    infOpens.clear();
+    rebootPrompts.clear();
+    libraryLoads.clear();
+    keyOpens.clear();
+    sheets.clear();
+    globalAllocs = localAllocs = 0;
+    order.clear();
+    keyOpenCount = 0;
+}
+
 bool AppletObserver::Applied() const
 {
     for (const auto& patch : patches_) {

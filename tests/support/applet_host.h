@@ -107,6 +107,8 @@ public:
     std::vector<std::string> order;
 
     bool Applied() const;
+    // Forgets every recorded call and answers as after construction.
+    void Reset();
 
 private:
     std::vector<std::unique_ptr<ImportPatch>> patches_;
