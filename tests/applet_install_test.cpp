@@ -1,0 +1,178 @@
+// The applet's Install and the removal that follows it, run with the real setup
+// library on the KELVARA.INF that lies beside a copy of the applet, on both families.
+#include "applet_host.h"
+#include "deliverables.h"
+#include "message_boxes.h"
+#include "modal_driver.h"
+#include "text.h"
+#include <gtest/gtest.h>
+
+namespace {
+
+typedef BOOL(WINAPI* InstallEntry)(HWND);
+typedef int(__cdecl* UninstallEntry)();
+
+const DWORD kWindows98 = 0xC0000A04;
+const DWORD kWindowsXp = 0x0A280105;
+const char kRemovalKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kelvara";
+
+class AppletInstall : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        system = SystemDirectory();
+        for (const std::string& path : InstalledFiles())
+            ASSERT_FALSE(FileExists(path)) << path << ": the prefix must not have the applet installed";
+        // A directory whose name holds a '.': the INF is still found beside the applet.
+        ASSERT_NE(std::string::npos, source.Path().find('.'));
+        ASSERT_TRUE(CopyFileTo(DistPath("KELVARA.CPL"), source / "KELVARA.CPL"));
+        ASSERT_TRUE(CopyFileTo(DistPath("KELVARA.INF"), source / "KELVARA.INF"));
+        // The help file is built elsewhere; a stand-in keeps the setup library from
+        // prompting for a missing source file.
+        if (!CopyFileTo(DistPath("KELVARA.HLP"), source / "KELVARA.HLP"))
+            source.WriteFile("KELVARA.HLP", "help file stand-in");
+        applet.reset(new LoadedLibrary(source / "KELVARA.CPL"));
+        ASSERT_TRUE(applet->Get());
+        install = applet->Export<InstallEntry>("Install");
+        uninstall = applet->Export<UninstallEntry>("Uninstall");
+        ASSERT_TRUE(install && uninstall);
+        observer.reset(new AppletObserver(applet->Get()));
+        boxes.reset(new MessageBoxScript(applet->Get()));
+        ASSERT_TRUE(observer->Applied());
+        ASSERT_TRUE(boxes->Applied());
+    }
+
+    void TearDown() override
+    {
+        boxes.reset();
+        observer.reset();
+        applet.reset();
+        for (const std::string& path : InstalledFiles())
+            DeleteFileA(path.c_str());
+    }
+
+    std::vector<std::string> InstalledFiles() const
+    {
+        return {system + "\\KELVARA.CPL", system + "\\ShellExt\\KELVARA.HLP", system + "\\ShellExt\\KELVARA.INF"};
+    }
+
+    std::string system;
+    ComponentKey key;
+    SavedRegistryKeys removal{HKEY_LOCAL_MACHINE, {kRemovalKey}};
+    TempDir source{"kvi.src"};
+    OwnerWindow installer{"Install Kelvara"};
+    std::unique_ptr<LoadedLibrary> applet;
+    std::unique_ptr<AppletObserver> observer;
+    std::unique_ptr<MessageBoxScript> boxes;
+    InstallEntry install = nullptr;
+    UninstallEntry uninstall = nullptr;
+};
+
+TEST_F(AppletInstall, InstallsWhereControlPanelLoadsItAndUninstallRemovesItAll)
+{
+    struct Row {
+        const char* name;
+        DWORD version;
+        const char* install;
+        const char* uninstall;
+    } rows[] = {
+        {"95 family", kWindows98, "DefaultInstall", "DefaultUninstall"},
+        {"NT family", kWindowsXp, "DefaultInstall.ntx86", "DefaultUninstall.ntx86"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        observer->Reset();
+        observer->version = row.version;
+
+        ASSERT_TRUE(install(installer.Get()));
+        EXPECT_EQ(std::vector<std::string>{source / "KELVARA.INF"}, observer->infOpens);
+        ASSERT_EQ(1u, observer->sections.size());
+        EXPECT_EQ(row.install, observer->sections[0].section);
+        // The applet hands its owner to the setup library on both families.
+        EXPECT_EQ(installer.Get(), observer->sections[0].owner);
+        EXPECT_EQ(0x1Fu, observer->sections[0].flags);
+        EXPECT_EQ(0x304u, observer->sections[0].copyFlags);
+        ASSERT_EQ(1u, observer->rebootPrompts.size());
+        EXPECT_EQ(nullptr, observer->rebootPrompts[0].queue);
+        EXPECT_EQ(installer.Get(), observer->rebootPrompts[0].owner);
+        EXPECT_FALSE(observer->rebootPrompts[0].scanOnly);
+        EXPECT_EQ((std::vector<std::string>{"open", "section", "reboot"}), observer->order);
+        EXPECT_TRUE(boxes->Boxes().empty());
+
+        // The applet in the system directory, the shared files in "ShellExt" below it.
+        EXPECT_EQ(ReadWholeFile(source / "KELVARA.CPL"), ReadWholeFile(system + "\\KELVARA.CPL"));
+        EXPECT_EQ(ReadWholeFile(source / "KELVARA.HLP"), ReadWholeFile(system + "\\ShellExt\\KELVARA.HLP"));
+        EXPECT_EQ(ReadWholeFile(source / "KELVARA.INF"), ReadWholeFile(system + "\\ShellExt\\KELVARA.INF"));
+        EXPECT_EQ(system + "\\ShellExt\\", RegistryString(HKEY_LOCAL_MACHINE, kComponentKey, nullptr));
+        EXPECT_EQ("Kelvara", RegistryString(HKEY_LOCAL_MACHINE, kRemovalKey, "DisplayName"));
+        EXPECT_EQ("rundll32.exe " + system + "\\KELVARA.CPL,Uninstall",
+                  RegistryString(HKEY_LOCAL_MACHINE, kRemovalKey, "UninstallString"));
+
+        // The removal command's call: no component left, so the applet goes at once.
+        observer->Reset();
+        observer->version = row.version;
+        bool dialogSeen = false;
+        ModalDriver driver(DialogWithControl(15101, "ListBox"), [&](HWND dialog) {
+            dialogSeen = true;
+            SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        });
+        EXPECT_EQ(1, uninstall());
+        EXPECT_FALSE(dialogSeen);
+        EXPECT_EQ(std::vector<std::string>{system + "\\ShellExt\\KELVARA.INF"}, observer->infOpens);
+        ASSERT_EQ(1u, observer->sections.size());
+        EXPECT_EQ(row.uninstall, observer->sections[0].section);
+        EXPECT_EQ(nullptr, observer->sections[0].owner);
+        for (const std::string& path : InstalledFiles())
+            EXPECT_FALSE(FileExists(path)) << path;
+        EXPECT_FALSE(key.Exists());
+        EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kRemovalKey));
+        EXPECT_EQ(1u, observer->rebootPrompts.size());
+        EXPECT_TRUE(boxes->Boxes().empty());
+    }
+}
+
+TEST_F(AppletInstall, FailuresAreReportedAndOfferNoRestart)
+{
+    std::string inf = source / "KELVARA.INF";
+    std::string faulty = "[Version]\r\nSignature=\"$Chicago$\"\r\n";
+    for (int line = 3; line < 12; ++line)
+        faulty += "; line " + std::to_string(line) + "\r\n";
+    faulty += "[Broken\r\n";
+    std::string errorLine = Localized("The INF file contains an error line.\nFile: ",
+                                      "INF ファイルにエラー行が含まれています。\nファイル : ") +
+                            inf + Localized("\nLine: 12", "\n行 : 12");
+    std::string noMemory = Localized("Not enough memory.", "メモリが不足しています。");
+    struct Row {
+        const char* name;
+        std::function<void()> prepare;
+        std::string message;  // "" for none
+        bool owned;           // the box has the installer as owner
+    } rows[] = {
+        {"syntax error on line 12", [&] { source.WriteFile("KELVARA.INF", faulty); }, errorLine, true},
+        {"INF file missing", [&] { DeleteFileA(inf.c_str()); }, SystemErrorText(ERROR_FILE_NOT_FOUND), false},
+        {"queue callback context not available", [&] { observer->failQueueContext = true; }, noMemory, true},
+        {"the section fails", [&] { observer->failSection = true; }, "", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(CopyFileTo(DistPath("KELVARA.INF"), inf));
+        observer->Reset();
+        size_t before = boxes->Boxes().size();
+        row.prepare();
+        EXPECT_FALSE(install(installer.Get()));
+        EXPECT_TRUE(observer->rebootPrompts.empty());
+        if (row.message.empty()) {
+            EXPECT_EQ(before, boxes->Boxes().size());
+            continue;
+        }
+        ASSERT_EQ(before + 1, boxes->Boxes().size());
+        const RecordedBox& box = boxes->Boxes().back();
+        EXPECT_EQ(row.message, box.text);
+        EXPECT_EQ("Kelvara", box.caption);
+        EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.type);
+        EXPECT_EQ(row.owned ? installer.Get() : nullptr, box.owner);
+        EXPECT_TRUE(observer->sections.empty());
+    }
+}
+
+}  // namespace
