@@ -5,13 +5,8 @@
 #include <map>
 #include <string>
 #include <vector>
+#include "registry_value.h"
 
-struct RegistryValue {
-    DWORD type;
-    std::string data;  // the stored bytes, exactly as long as stored
-    bool operator==(const RegistryValue& other) const { return type == other.type && data == other.data; }
-    bool operator!=(const RegistryValue& other) const { return !(*this == other); }
-};
 
 class RegistrySnapshot {
 public:

@@ -6,12 +6,8 @@
 #include <map>
 #include <string>
 #include <vector>
+#include "registry_value.h"
 
-struct RegistryValue {
-    DWORD type = REG_NONE;
-    std::string data;  // the stored bytes, a terminator only where one was stored
-    bool operator==(const RegistryValue& other) const { return type == other.type && data == other.data; }
-};
 
 struct RegistryTree {
     bool exists = false;
