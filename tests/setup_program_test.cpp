@@ -4,6 +4,7 @@
 #include "foreign_windows.h"
 #include "temp_files.h"
 #include <gtest/gtest.h>
+#include <commctrl.h>
 #include <cstdio>
 #include <memory>
 #include <sstream>
@@ -46,31 +47,38 @@ const char* const kStandIns[] = {"ALPHA.DLL", "BRAVO.DLL", "CHARLIE.DLL", "TWELV
 const char kApplication[] = "[Application]\r\nName=Kelvara\r\n";
 const char kApplet[] = "[ControlPanel]\r\nKelvara=APPLET.CPL\r\n";
 
-// One setup directory: SETUP.EXE, the stand-in libraries and a Setup.ini of the
-// test's making.
+// One setup directory: SETUP.EXE (under programName), the stand-in libraries and
+// a Setup.ini of the test's making, in a new temporary directory or in a
+// subdirectory of it.
 class SetupDirectory {
 public:
-    explicit SetupDirectory(const std::string& prefix = "kvs", const std::string& programName = "SETUP")
-        : dir_(prefix), program_(dir_ / (programName + ".EXE")), ini_(dir_ / (programName + ".INI"))
+    explicit SetupDirectory(const std::string& subdirectory = "", const std::string& programName = "SETUP")
+        : dir_("kvs"), base_(subdirectory.empty() ? dir_.Path() : dir_.MakeDir(subdirectory)),
+          program_(Path(programName + ".EXE")), ini_(Path(programName + ".INI"))
     {
     }
     bool Prepare() const
     {
-        if (dir_.Path().empty() || !CopyFileTo(DistPath("SETUP.EXE"), program_))
+        if (dir_.Path().empty() || GetFileAttributesA(base_.c_str()) == INVALID_FILE_ATTRIBUTES ||
+            !CopyFileTo(DistPath("SETUP.EXE"), program_))
             return false;
         for (const char* name : kStandIns) {
-            if (!CopyFileTo(FixturePath(name), dir_ / name))
+            if (!CopyFileTo(FixturePath(name), Path(name)))
                 return false;
         }
         return true;
     }
-    void WriteIni(const std::string& text) const
+    std::string Path(const std::string& name) const { return base_ + "\\" + name; }
+    void Write(const std::string& name, const std::string& text) const
     {
-        HANDLE file = CreateFileA(ini_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        HANDLE file = CreateFileA(Path(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         DWORD written = 0;
         WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
         CloseHandle(file);
     }
+    void WriteIni(const std::string& text) const { Write(ini_.substr(base_.size() + 1), text); }
+    void RemoveIni() const { DeleteFileA(ini_.c_str()); }
+    void ClearLog() const { DeleteFileA(Path("INSTALL.LOG").c_str()); }
     // Started from another current directory, so that only the program's own path
     // can lead it to its files.
     std::unique_ptr<RunningProgram> Start() const
@@ -81,7 +89,7 @@ public:
     std::vector<std::string> InstallLog() const
     {
         std::vector<std::string> lines;
-        std::istringstream log(ReadWholeFile(dir_ / "INSTALL.LOG"));
+        std::istringstream log(ReadWholeFile(Path("INSTALL.LOG")));
         std::string line;
         while (std::getline(log, line)) {
             if (!line.empty() && line.back() == '\r')
@@ -90,10 +98,10 @@ public:
         }
         return lines;
     }
-    const TempDir& Dir() const { return dir_; }
 
 private:
     TempDir dir_;
+    std::string base_;
     std::string program_;
     std::string ini_;
 };
@@ -167,11 +175,12 @@ TEST_F(SetupProgram, AcceptsTheProductNameInAnyCaseAndRefusesAnyOther)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
-        DeleteFileA((setup.Dir() / "INSTALL.LOG").c_str());
-        DeleteFileA((setup.Dir() / "SETUP.INI").c_str());
+        setup.ClearLog();
+        setup.RemoveIni();
         if (row.application)
             setup.WriteIni(row.application + components + kApplet);
-        RunningProgram run = {setup.Dir() / "SETUP.EXE", SystemDirectory()};
+        std::unique_ptr<RunningProgram> started = setup.Start();
+        RunningProgram& run = *started;
         ASSERT_TRUE(run.Started());
         if (row.accepted) {
             HWND dialog = WaitForDialog(run);
@@ -207,7 +216,8 @@ TEST_F(SetupProgram, ComponentsSectionWithoutEntriesEndsTheDialog)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         setup.WriteIni(kApplication + std::string(row.components) + kApplet);
-        RunningProgram run = {setup.Dir() / "SETUP.EXE", SystemDirectory()};
+        std::unique_ptr<RunningProgram> started = setup.Start();
+        RunningProgram& run = *started;
         ASSERT_TRUE(run.Started());
         ForeignMessageBox box = WaitForMessageBox(run);
         ASSERT_TRUE(box.window) << "no message box";
@@ -273,7 +283,7 @@ TEST_F(SetupProgram, InstallsInTheListsOrderThenTheApplet)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
-        DeleteFileA((setup.Dir() / "INSTALL.LOG").c_str());
+        setup.ClearLog();
         HWND dialog = StartWithDialog(kApplication + std::string("[Components]\r\n") + row.components + kApplet);
         ASSERT_TRUE(dialog);
         for (int index : row.deselect)
@@ -310,7 +320,7 @@ TEST_F(SetupProgram, FailuresNameTheComponentAndTheRestIsInstalled)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
-        DeleteFileA((setup.Dir() / "INSTALL.LOG").c_str());
+        setup.ClearLog();
         HWND dialog = StartWithDialog(kApplication + std::string("[Components]\r\n") + row.components + row.applet);
         ASSERT_TRUE(dialog);
         PressButton(dialog, kContinue);
@@ -345,7 +355,7 @@ TEST_F(SetupProgram, LibraryNamesAreCutToTwelveCharacters)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
-        DeleteFileA((setup.Dir() / "INSTALL.LOG").c_str());
+        setup.ClearLog();
         HWND dialog = StartWithDialog(kApplication + std::string("[Components]\r\n") + row.components + row.applet);
         ASSERT_TRUE(dialog);
         PressButton(dialog, kContinue);
@@ -445,14 +455,14 @@ TEST_F(SetupProgram, HelpShowsKelvaraHlpBesideTheProgramUntilTheDialogCloses)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         ASSERT_FALSE(HelpViewer()) << "a help viewer of an earlier test is still running";
-        std::string helpPath = setup.Dir() / "KELVARA.HLP";
+        std::string helpPath = setup.Path("KELVARA.HLP");
         if (row.realHelpFile) {
             if (!CopyFileTo(DistPath("KELVARA.HLP"), helpPath)) {
                 std::printf("KELVARA.HLP is not built yet: the viewer is checked with an unreadable file only\n");
                 continue;
             }
         } else {
-            setup.Dir().WriteFile("KELVARA.HLP", "not a help file");
+            setup.Write("KELVARA.HLP", "not a help file");
         }
         HWND dialog = StartWithDialog(kApplication + std::string("[Components]\r\nAlpha=ALPHA.DLL\r\n") + kApplet);
         ASSERT_TRUE(dialog);
@@ -493,6 +503,208 @@ TEST_F(SetupProgram, HelpShowsKelvaraHlpBesideTheProgramUntilTheDialogCloses)
         CloseHandle(viewerProcess);
         EXPECT_TRUE(setup.InstallLog().empty());
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SetupProgram, SecondCopyBringsTheFirstToTheFrontAndEnds)
+{
+    HWND dialog = StartWithDialog(kApplication + std::string("[Components]\r\nAlpha=ALPHA.DLL\r\n") + kApplet);
+    ASSERT_TRUE(dialog);
+    // A window of the test's own takes the front.
+    HWND front = CreateWindowExA(WS_EX_TOPMOST, "STATIC", "in front", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100,
+                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_TRUE(front);
+    SetForegroundWindow(front);
+    ASSERT_TRUE(WaitUntil([front] { return GetForegroundWindow() == front; }));
+
+    std::unique_ptr<RunningProgram> second = setup.Start();
+    ASSERT_TRUE(second->Started());
+    EXPECT_TRUE(second->WaitForExit()) << "the second copy runs a dialog of its own";
+    EXPECT_EQ(0u, second->ExitCode());
+    EXPECT_TRUE(WaitUntil([dialog] { return GetForegroundWindow() == dialog; }))
+        << "in front: " << Utf8(WindowText(GetForegroundWindow()));
+    EXPECT_TRUE(setup.InstallLog().empty()) << "the second copy installed something";
+    DestroyWindow(front);
+
+    // The first copy goes on as before.
+    EXPECT_TRUE(program->Running());
+    PressButton(dialog, kContinue);
+    std::vector<ForeignMessageBox> boxes = DismissBoxesUntilExit(*program);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ((std::vector<std::string>{"ALPHA|Install Kelvara", "APPLET|Install Kelvara"}), setup.InstallLog());
+}
+
+// Under code page 932 the second byte of "\x95\x5c" has the value of '\'.
+TEST(SetupProgramCodePage932, TrailByteOfABackslashIsNoSeparator)
+{
+    if (GetACP() != 932)
+        GTEST_SKIP() << "needs the Japanese code page 932";
+    if (GetFileAttributesA(DistPath("SETUP.EXE").c_str()) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "SETUP.EXE is not built yet";
+    struct Row {
+        const char* label;
+        const char* subdirectory;
+        const char* programName;
+    } rows[] = {
+        {"program in a directory of that name", "\x95\x5c", "SETUP"},
+        {"program of that name", "\x95\x5c", "\x95\x5c"},
+        {"program of that name ending in it", "kvs", "S\x95\x5c"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        SetupDirectory setup(row.subdirectory, row.programName);
+        ASSERT_TRUE(setup.Prepare());
+        setup.WriteIni(kApplication + std::string("[Components]\r\nAlpha=ALPHA.DLL\r\n") + kApplet);
+        std::unique_ptr<RunningProgram> program = setup.Start();
+        ASSERT_TRUE(program->Started());
+        HWND dialog = WaitForDialog(*program);
+        ASSERT_TRUE(dialog) << "Setup.ini not found: " << Utf8(WaitForMessageBox(*program).text);
+        PressButton(dialog, kContinue);
+        std::vector<ForeignMessageBox> boxes = DismissBoxesUntilExit(*program);
+        EXPECT_EQ(std::vector<std::wstring>{}, Texts(boxes));
+        EXPECT_EQ((std::vector<std::string>{"ALPHA|Install Kelvara", "APPLET|Install Kelvara"}), setup.InstallLog());
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The texts of a list view of another process: the item structure and the text
+// buffer are placed in that process, since a list view's messages carry pointers
+// that are not translated between processes.
+std::vector<std::wstring> ForeignListViewItems(HWND listView)
+{
+    std::vector<std::wstring> items;
+    DWORD processId = ProcessOf(listView);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    if (!process)
+        return items;
+    const SIZE_T textChars = 260;
+    BYTE* remote = static_cast<BYTE*>(
+        VirtualAllocEx(process, nullptr, sizeof(LVITEMW) + textChars * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE));
+    int count = static_cast<int>(SendMessageW(listView, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; remote && i < count; ++i) {
+        LVITEMW item = {};
+        item.mask = LVIF_TEXT;
+        item.iItem = i;
+        item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
+        item.cchTextMax = textChars;
+        WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
+        SendMessageW(listView, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(remote));
+        wchar_t text[260] = L"";
+        ReadProcessMemory(process, remote + sizeof(LVITEMW), text, sizeof text - sizeof(wchar_t), nullptr);
+        items.push_back(text);
+    }
+    if (remote)
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return items;
+}
+
+BOOL CALLBACK FindListView(HWND window, LPARAM lParam)
+{
+    char name[32] = "";
+    GetClassNameA(window, name, sizeof name);
+    if (lstrcmpiA(name, "SysListView32") != 0)
+        return TRUE;
+    *reinterpret_cast<HWND*>(lParam) = window;
+    return FALSE;
+}
+
+// The names of the values of HKLM\Software\Farrowmere\ShellExt with their data.
+std::vector<std::pair<std::string, std::string>> ComponentKey()
+{
+    std::vector<std::pair<std::string, std::string>> values;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Farrowmere\\ShellExt", 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return values;
+    for (DWORD i = 0;; ++i) {
+        char name[256] = "";
+        BYTE data[512] = {};
+        DWORD nameSize = sizeof name, dataSize = sizeof data - 1;
+        if (RegEnumValueA(key, i, name, &nameSize, nullptr, nullptr, data, &dataSize) != ERROR_SUCCESS)
+            break;
+        values.emplace_back(name, reinterpret_cast<char*>(data));
+    }
+    RegCloseKey(key);
+    return values;
+}
+
+bool EndsWith(std::string text, std::string tail)
+{
+    CharUpperA(&text[0]);
+    CharUpperA(&tail[0]);
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// Run only by the host-side test setup_fresh_install, in a Wine prefix made for it
+// (it changes the machine for good): SETUP.EXE from build/dist, Continue pressed,
+// installs the whole suite.
+TEST(SetupFreshPrefix, DISABLED_SetupFromTheDistributionInstallsTheWholeSuite)
+{
+    ASSERT_TRUE(ComponentKey().empty()) << "not a fresh prefix";
+    RunningProgram setup(DistPath("SETUP.EXE"), SystemDirectory());
+    ASSERT_TRUE(setup.Started());
+    HWND dialog = WaitForDialog(setup);
+    ASSERT_TRUE(dialog);
+    HWND list = GetDlgItem(dialog, kComponentList);
+    EXPECT_EQ((std::vector<std::wstring>{L"Pindrel Property Sheet", L"Quorbin Icon Handler"}), ListBoxItems(list));
+    EXPECT_EQ((std::vector<bool>{true, true}), ListBoxSelection(list));
+    PressButton(dialog, kContinue);
+
+    // The applet's Install offers a restart: declined.
+    std::vector<std::wstring> shown;
+    WaitUntil([&] {
+        for (const ForeignMessageBox& box : MessageBoxesOf(setup.Id(), dialog)) {
+            shown.push_back(box.text);
+            PostMessageW(box.window, WM_COMMAND, GetDlgItem(box.window, IDNO) ? IDNO : IDOK, 0);
+            WaitUntil([&] { return !IsWindow(box.window); });
+        }
+        return !setup.Running();
+    }, 120000);
+    ASSERT_FALSE(setup.Running());
+    for (const std::wstring& text : shown) {
+        std::printf("SETUP.EXE showed: %s\n", Utf8(text).c_str());
+        EXPECT_EQ(std::wstring::npos, text.find(L"Failed to install")) << Utf8(text);
+    }
+
+    std::vector<std::pair<std::string, std::string>> key = ComponentKey();
+    int pindrel = 0, quorbin = 0;
+    for (const auto& value : key) {
+        std::printf("component key: \"%s\" = \"%s\"\n", value.first.c_str(), value.second.c_str());
+        if (value.first.empty())
+            continue;
+        pindrel += EndsWith(value.second, "\\PINDREL.DLL");
+        quorbin += EndsWith(value.second, "\\QUORBIN.DLL");
+    }
+    EXPECT_EQ(1, pindrel);
+    EXPECT_EQ(1, quorbin);
+
+    // Control Panel, as the user opens it, lists the applet.
+    char control[MAX_PATH];
+    GetSystemDirectoryA(control, sizeof control);
+    lstrcatA(control, "\\control.exe");
+    RunningProgram panel(control, SystemDirectory());
+    ASSERT_TRUE(panel.Started());
+    HWND listView = nullptr;
+    std::vector<std::wstring> applets;
+    EXPECT_TRUE(WaitUntil([&] {
+        for (HWND window : TopLevelWindows(panel.Id()))
+            EnumChildWindows(window, FindListView, reinterpret_cast<LPARAM>(&listView));
+        if (listView)
+            applets = ForeignListViewItems(listView);
+        for (const std::wstring& name : applets) {
+            if (name == L"Kelvara")
+                return true;
+        }
+        return false;
+    }));
+    for (const std::wstring& name : applets)
+        std::printf("Control Panel lists: %s\n", Utf8(name).c_str());
 }
 
 }  // namespace
