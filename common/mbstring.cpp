@@ -22,11 +22,20 @@ char* FindLastChar(char* text, char c)
     return const_cast<char*>(FindLastChar(const_cast<const char*>(text), c));
 }
 
-void AppendBounded(char* target, int size, const char* source)
+bool AppendBounded(char* target, int size, const char* source)
 {
     int used = lstrlenA(target);
-    if (used < size - 1)
-        lstrcpynA(target + used, source, size - used);
+    while (*source) {
+        int length = IsDBCSLeadByte(static_cast<BYTE>(*source)) && source[1] ? 2 : 1;
+        if (used + length > size - 1) {
+            target[used] = '\0';
+            return false;
+        }
+        for (int i = 0; i < length; ++i)
+            target[used++] = *source++;
+    }
+    target[used] = '\0';
+    return true;
 }
 
 void ReplaceExtension(char* path, int size, const char* extension)

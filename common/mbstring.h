@@ -17,5 +17,6 @@ char* FileNamePart(char* path);
 // Appends a backslash unless text is empty or already ends in one; cut to size.
 void AddTrailingBackslash(char* text, int size);
 
-// Appends source to target, cut to the size bytes of target.
-void AppendBounded(char* target, int size, const char* source);
+// Appends source to target, cut to the size bytes of target on a whole character (a
+// double-byte character that does not fit is left out); false when it was cut.
+bool AppendBounded(char* target, int size, const char* source);

@@ -1,6 +1,7 @@
 // The Bitmaps page: lists the bitmap resources of the selected module, previews the
 // chosen one on the etched frame and copies it to the clipboard.
 #include "help.h"
+#include "mbstring.h"
 #include "pages.h"
 #include "prop_sheet_extension.h"
 #include "resource.h"
@@ -17,25 +18,6 @@ const int kPreviewMargin = 2;
 // Item data of an entry whose string name was cut to fit: it stands for no bitmap.
 const LRESULT kEntryCut = 1;
 
-// Copies whole characters of source after the text in target, never past size
-// bytes (a double-byte character that would not fit is left out); false when
-// source did not fit completely.
-bool AppendWhole(char* target, int size, const char* source)
-{
-    int used = lstrlenA(target);
-    while (*source) {
-        int length = IsDBCSLeadByte(static_cast<BYTE>(*source)) && source[1] ? 2 : 1;
-        if (used + length > size - 1) {
-            target[used] = '\0';
-            return false;
-        }
-        for (int i = 0; i < length; ++i)
-            target[used++] = *source++;
-    }
-    target[used] = '\0';
-    return true;
-}
-
 // The text of a list entry: "%d" for an integer identifier, the string name in
 // double quotes otherwise. False when a string name was cut to fit, without its
 // closing quote: read as text, such an entry would name a shorter, other resource,
@@ -47,8 +29,8 @@ bool FormatEntry(LPCSTR name, char (&entry)[kEntrySize])
         return true;
     }
     entry[0] = '\0';
-    return AppendWhole(entry, kEntrySize, "\"") && AppendWhole(entry, kEntrySize, name) &&
-           AppendWhole(entry, kEntrySize, "\"");
+    return AppendBounded(entry, kEntrySize, "\"") && AppendBounded(entry, kEntrySize, name) &&
+           AppendBounded(entry, kEntrySize, "\"");
 }
 
 // The resource name an entry stands for. A quoted entry is changed in place: its
@@ -129,7 +111,7 @@ void DrawPreview(HWND dialog)
 
     char size[32];
     wsprintfA(size, " (%dx%d)", static_cast<int>(description.bmWidth), static_cast<int>(description.bmHeight));
-    AppendWhole(label, kEntrySize, size);
+    AppendBounded(label, kEntrySize, size);
     SetDlgItemTextA(dialog, IDC_SIZE_LABEL, label);
 
     int width = description.bmWidth < areaWidth ? description.bmWidth : areaWidth;

@@ -1,6 +1,7 @@
 // The Touch page: shows and sets the time stamps of the selected files.
 #include "date_time.h"
 #include "help.h"
+#include "mbstring.h"
 #include "module.h"
 #include "pages.h"
 #include "prop_sheet_extension.h"
@@ -99,6 +100,7 @@ void RefreshTimeStamps(HWND dialog, PropSheetExtension* object)
 
     bool found = false;
     FILETIME common = {};
+    SelectionWalk walk(object);
     for (LONG i = 0; i < object->fileCount; ++i) {
         char name[MAX_PATH];
         if (!object->GetSelectedFile(i, name, sizeof name))
@@ -157,6 +159,8 @@ void ApplyTimeStamp(HWND dialog, int commandId, PropSheetExtension* object)
         SystemTimeToFileTime(&now, &ft);
     }
 
+    // The refresh below walks the same reading of the selection.
+    SelectionWalk walk(object);
     for (LONG i = 0; i < object->fileCount; ++i) {
         char name[MAX_PATH];
         if (!object->GetSelectedFile(i, name, sizeof name))
@@ -188,8 +192,11 @@ BOOL OnInitDialog(HWND dialog, LPARAM lParam)
         SetDlgItemTextA(dialog, IDC_FILE_NAME, object->fileName);
     } else {
         char header[kTextSize];
-        int length = wsprintfA(header, "%d", static_cast<int>(object->fileCount));
-        LoadStringA(moduleInstance, IDS_FILES_SUFFIX, header + length, kTextSize - length);
+        wsprintfA(header, "%d", static_cast<int>(object->fileCount));
+        // Cut on a whole character: from 100 files on, the Japanese suffix does not fit.
+        char suffix[64] = "";
+        LoadStringA(moduleInstance, IDS_FILES_SUFFIX, suffix, sizeof suffix);
+        AppendBounded(header, kTextSize, suffix);
         SetDlgItemTextA(dialog, IDC_FILE_NAME, header);
     }
 

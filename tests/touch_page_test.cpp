@@ -290,6 +290,18 @@ TEST_F(TouchPage, HeaderShowsTheFileNameOrTheCount)
     }
 }
 
+TEST_F(TouchPage, HeaderOfManyFilesIsCutOnAWholeCharacter)
+{
+    std::vector<std::string> paths;
+    for (int i = 0; i < 100; ++i)
+        paths.push_back(dir.WriteFile("f" + std::to_string(i) + ".txt", "x"));
+    HWND page = Open(paths);
+    ASSERT_TRUE(page);
+    // 16 bytes with the terminator: "100 個のファイ" is what fits of the Japanese text.
+    EXPECT_EQ(GetACP() == 932 ? "100" + FromUtf8(" 個のファイ") : std::string("100 Files"),
+              ControlText(page, IDC_FILE_NAME));
+}
+
 TEST_F(TouchPage, ShowsTheLastWrittenStampInLocalTime)
 {
     std::string file = dir.WriteFile("a.txt", "a");
