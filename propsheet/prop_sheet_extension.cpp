@@ -52,7 +52,8 @@ IUnknown* NewComponentObject()
 
 PropSheetExtension::PropSheetExtension()
     : refCount(0), dataObject(nullptr), fileName(nullptr), fileExtension(nullptr), fileCount(0),
-      module(nullptr), fileIcon(nullptr)
+      module(nullptr), fileIcon(nullptr), walkDepth(0), walkList(nullptr), walkSize(0), walkStart(0),
+      walkIndex(0), walkOffset(0)
 {
     filePath[0] = '\0';
     InterlockedIncrement(&objectCount);
@@ -60,6 +61,8 @@ PropSheetExtension::PropSheetExtension()
 
 PropSheetExtension::~PropSheetExtension()
 {
+    if (walkList)
+        GlobalFree(walkList);
     if (module && module != MODULE_UNAVAILABLE)
         FreeLibrary(module);
     if (fileIcon)
@@ -187,12 +190,80 @@ BOOL PropSheetExtension::LoadModule()
 
 UINT PropSheetExtension::GetSelectedFile(UINT index, char* buffer, UINT size)
 {
+    if (walkList)
+        return QueryWalkFile(index, buffer, size);
     if (!dataObject)
         return 0;
     DropList drop(dataObject);
     if (FAILED(drop.Result()))
         return 0;
     return DragQueryFileA(drop.Get(), index, buffer, size);
+}
+
+void PropSheetExtension::BeginSelectionWalk()
+{
+    if (walkDepth++ > 0 || !dataObject)
+        return;
+    DropList drop(dataObject);
+    if (FAILED(drop.Result()))
+        return;
+    SIZE_T size = GlobalSize(drop.Get());
+    const DROPFILES* source = static_cast<const DROPFILES*>(GlobalLock(drop.Get()));
+    if (source && size >= sizeof(DROPFILES) && source->pFiles >= sizeof(DROPFILES) && source->pFiles < size) {
+        // Two more zero characters than the list: every scan ends inside the copy.
+        walkList = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size + 2 * sizeof(WCHAR));
+        if (void* copy = walkList ? GlobalLock(walkList) : nullptr) {
+            CopyMemory(copy, source, size);
+            walkSize = size;
+            walkIndex = 0;
+            walkStart = walkOffset = source->pFiles;
+            GlobalUnlock(walkList);
+        } else if (walkList) {
+            GlobalFree(walkList);
+            walkList = nullptr;
+        }
+    }
+    if (source)
+        GlobalUnlock(drop.Get());
+}
+
+void PropSheetExtension::EndSelectionWalk()
+{
+    if (walkDepth == 0 || --walkDepth > 0)
+        return;
+    if (walkList) {
+        GlobalFree(walkList);
+        walkList = nullptr;
+    }
+}
+
+UINT PropSheetExtension::QueryWalkFile(UINT index, char* buffer, UINT size)
+{
+    DROPFILES* drop = static_cast<DROPFILES*>(GlobalLock(walkList));
+    if (!drop)
+        return 0;
+    const BYTE* list = reinterpret_cast<const BYTE*>(drop);
+    SIZE_T unit = drop->fWide ? sizeof(WCHAR) : 1;
+    auto endsHere = [&](SIZE_T at) {
+        return unit == 1 ? list[at] == 0 : *reinterpret_cast<const WCHAR*>(list + at) == 0;
+    };
+    if (index < walkIndex) {
+        walkIndex = 0;
+        walkOffset = walkStart;
+    }
+    // Names end with a zero character; an empty name ends the list.
+    while (walkIndex < index && walkOffset < walkSize && !endsHere(walkOffset)) {
+        while (!endsHere(walkOffset))
+            walkOffset += unit;
+        walkOffset += unit;
+        ++walkIndex;
+    }
+    bool found = walkIndex == index && walkOffset < walkSize;
+    // DragQueryFileA itself reads the name: the list as seen from that name on.
+    if (found)
+        drop->pFiles = static_cast<DWORD>(walkOffset);
+    GlobalUnlock(walkList);
+    return found ? DragQueryFileA(static_cast<HDROP>(walkList), 0, buffer, size) : 0;
 }
 
 BOOL PropSheetExtension::AddPage(UINT dialogId, DLGPROC dialogProc, LPFNSVADDPROPSHEETPAGE addPage, LPARAM lParam)

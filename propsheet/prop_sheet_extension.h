@@ -27,6 +27,15 @@ public:
     // For the pages.
     BOOL LoadModule();
     UINT GetSelectedFile(UINT index, char* buffer, UINT size);
+    // A loop over the whole selection reads the drop list once: the shell renders
+    // it afresh for every GetData (Wine's folders the whole list each time) and
+    // DragQueryFileA counts its way through the list to the index, so one GetData
+    // and one count per index would make the loop quadratic. Between the two calls
+    // GetSelectedFile answers from a copy of the list read by BeginSelectionWalk,
+    // starting DragQueryFileA at the name that follows the one asked before (or,
+    // when that read failed, reads the selection as usual). Calls may nest.
+    void BeginSelectionWalk();
+    void EndSelectionWalk();
 
     LONG refCount;
     IDataObject* dataObject;
@@ -38,12 +47,34 @@ public:
     HICON fileIcon;
 
 private:
+    // The current walk: walkDepth 0 when there is none; walkList a private copy of
+    // its drop list (null when it could not be read) of walkSize bytes whose first
+    // name starts at walkStart, and the offset of the name of index walkIndex.
+    LONG walkDepth;
+    HGLOBAL walkList;
+    SIZE_T walkSize;
+    SIZE_T walkStart;
+    UINT walkIndex;
+    SIZE_T walkOffset;
+
     BOOL ProbeSelection();
     bool HasIcons();
     // The file to load or inspect: filePath, or a shortcut's target; false when a
     // shortcut cannot be resolved.
     bool GetTargetPath(char* buffer, int size);
+    UINT QueryWalkFile(UINT index, char* buffer, UINT size);
     BOOL AddPage(UINT dialogId, DLGPROC dialogProc, LPFNSVADDPROPSHEETPAGE addPage, LPARAM lParam);
+};
+
+// One walk over the selection, ended when it goes out of scope.
+class SelectionWalk {
+public:
+    explicit SelectionWalk(PropSheetExtension* object) : object_(object) { object_->BeginSelectionWalk(); }
+    ~SelectionWalk() { object_->EndSelectionWalk(); }
+    SelectionWalk(const SelectionWalk&) = delete;
+    SelectionWalk& operator=(const SelectionWalk&) = delete;
+private:
+    PropSheetExtension* object_;
 };
 
 // Resolves the shortcut linkPath into buffer (short 8.3 form).
