@@ -5,6 +5,8 @@
 #include "temp_files.h"
 #include <gtest/gtest.h>
 #include <commctrl.h>
+#include <shlobj.h>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <sstream>
@@ -641,6 +643,78 @@ bool EndsWith(std::string text, std::string tail)
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
+struct PropertiesRequest {
+    std::string path;
+};
+
+// Opens the shell's Properties dialog of a file as Explorer's context menu does;
+// returns when the dialog has closed.
+DWORD WINAPI OpenProperties(void* parameter)
+{
+    auto* request = static_cast<PropertiesRequest*>(parameter);
+    CoInitialize(nullptr);
+    IShellFolder* desktop = nullptr;
+    if (SUCCEEDED(SHGetDesktopFolder(&desktop))) {
+        wchar_t wide[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, request->path.c_str(), -1, wide, MAX_PATH);
+        LPITEMIDLIST item = nullptr;
+        if (SUCCEEDED(desktop->ParseDisplayName(nullptr, nullptr, wide, nullptr, &item, nullptr))) {
+            IShellFolder* parent = nullptr;
+            LPCITEMIDLIST child = nullptr;
+            if (SUCCEEDED(SHBindToParent(item, IID_IShellFolder, reinterpret_cast<void**>(&parent), &child))) {
+                IContextMenu* menu = nullptr;
+                if (SUCCEEDED(parent->GetUIObjectOf(nullptr, 1, &child, IID_IContextMenu, nullptr,
+                                                    reinterpret_cast<void**>(&menu)))) {
+                    HMENU popup = CreatePopupMenu();
+                    menu->QueryContextMenu(popup, 0, 1, 0x7fff, CMF_NORMAL);
+                    CMINVOKECOMMANDINFO info = {};
+                    info.cbSize = sizeof info;
+                    info.lpVerb = "properties";
+                    info.nShow = SW_SHOWNORMAL;
+                    menu->InvokeCommand(&info);
+                    DestroyMenu(popup);
+                    menu->Release();
+                }
+                parent->Release();
+            }
+            CoTaskMemFree(item);
+        }
+        desktop->Release();
+    }
+    CoUninitialize();
+    return 0;
+}
+
+struct TabSearch {
+    HWND tab = nullptr;
+};
+
+BOOL CALLBACK FindTab(HWND window, LPARAM lParam)
+{
+    char name[32] = "";
+    GetClassNameA(window, name, sizeof name);
+    if (lstrcmpiA(name, "SysTabControl32") != 0)
+        return TRUE;
+    reinterpret_cast<TabSearch*>(lParam)->tab = window;
+    return FALSE;
+}
+
+std::vector<std::string> TabTexts(HWND tab)
+{
+    std::vector<std::string> texts;
+    int count = static_cast<int>(SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        char text[128] = "";
+        TCITEMA item = {};
+        item.mask = TCIF_TEXT;
+        item.pszText = text;
+        item.cchTextMax = sizeof text;
+        SendMessageA(tab, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
+        texts.push_back(text);
+    }
+    return texts;
+}
+
 // Run only by the host-side test setup_fresh_install, in a Wine prefix made for it
 // (it changes the machine for good): SETUP.EXE from build/dist, Continue pressed,
 // installs the whole suite.
@@ -656,12 +730,15 @@ TEST(SetupFreshPrefix, DISABLED_SetupFromTheDistributionInstallsTheWholeSuite)
     EXPECT_EQ((std::vector<bool>{true, true}), ListBoxSelection(list));
     PressButton(dialog, kContinue);
 
-    // The applet's Install offers a restart: declined.
+    // The user goes on where a component asks whether to continue (a fresh prefix
+    // has no .doc class of its own) and declines the restart the applet offers.
     std::vector<std::wstring> shown;
     WaitUntil([&] {
         for (const ForeignMessageBox& box : MessageBoxesOf(setup.Id(), dialog)) {
             shown.push_back(box.text);
-            PostMessageW(box.window, WM_COMMAND, GetDlgItem(box.window, IDNO) ? IDNO : IDOK, 0);
+            bool question = GetDlgItem(box.window, IDNO) != nullptr;
+            bool goOn = box.text.find(L"continue?") != std::wstring::npos;
+            PostMessageW(box.window, WM_COMMAND, !question ? IDOK : goOn ? IDYES : IDNO, 0);
             WaitUntil([&] { return !IsWindow(box.window); });
         }
         return !setup.Running();
@@ -705,6 +782,35 @@ TEST(SetupFreshPrefix, DISABLED_SetupFromTheDistributionInstallsTheWholeSuite)
     }));
     for (const std::wstring& name : applets)
         std::printf("Control Panel lists: %s\n", Utf8(name).c_str());
+
+    // Properties of an executable with icons and bitmaps shows the three pages.
+    TempDir files("kvp");
+    PropertiesRequest request = {files / "winemine.exe"};
+    ASSERT_TRUE(CopyFileTo(SystemDirectory() + "\\winemine.exe", request.path));
+    HANDLE opener = CreateThread(nullptr, 0, OpenProperties, &request, 0, nullptr);
+    ASSERT_TRUE(opener);
+    HWND sheet = nullptr;
+    std::vector<std::string> tabs;
+    EXPECT_TRUE(WaitUntil([&] {
+        for (HWND window : TopLevelWindows(GetCurrentProcessId(), "#32770")) {
+            TabSearch search;
+            EnumChildWindows(window, FindTab, reinterpret_cast<LPARAM>(&search));
+            if (search.tab) {
+                sheet = window;
+                tabs = TabTexts(search.tab);
+                return tabs.size() >= 4;
+            }
+        }
+        return false;
+    }));
+    for (const std::string& tab : tabs)
+        std::printf("Properties page: %s\n", tab.c_str());
+    for (const char* page : {"Touch", "Icons", "Bitmaps"})
+        EXPECT_NE(tabs.end(), std::find(tabs.begin(), tabs.end(), page)) << page;
+    if (sheet)
+        PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(opener, 30000));
+    CloseHandle(opener);
 }
 
 }  // namespace
