@@ -303,7 +303,9 @@ BOOL OnInitDialog(HWND dialog, LPARAM lParam)
     SetDlgItemTextA(dialog, IDC_FILE_NAME, object->fileName);
     CheckRadioButton(dialog, IDC_SIZE_NORMAL, IDC_SIZE_LARGE, IDC_SIZE_NORMAL);
 
-    FillIconList(dialog, object);
+    // The size change sent below fills the icon list: filling it here as well would
+    // load every icon twice before any is shown.
+    object->LoadModule();
     if (FillCursorList(dialog, object) > 0) {
         SendDlgItemMessageA(dialog, IDC_CURSOR_LIST, LB_SETCURSEL, 0, 0);
     } else {
