@@ -1,0 +1,51 @@
+#!/bin/sh
+# Runs the end-to-end test program in a fresh 32-bit Wine prefix of one Windows family
+# and one language, on a virtual display of its own, and removes the prefix again.
+#   family 95: Wine's version setting win98 for every program involved
+#   family nt: winxp for them
+#   env en: code page 1252, America/New_York; ja: code page 932, Asia/Tokyo
+# usage: tools/e2e.sh <build directory> 95|nt en|ja <end_to_end_test.exe> [gtest options]
+set -e
+build=$1 family=$2 env=$3 program=$4
+shift 4
+dir=$build/e2e/$family-$env
+
+export WINEPREFIX=$dir/prefix WINEARCH=win32 WINEDEBUG=-all
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+unset LANG LANGUAGE LC_ALL LC_CTYPE LC_MESSAGES DISPLAY
+case $env in
+  en) export TZ=America/New_York ;;
+  ja) export TZ=Asia/Tokyo LC_ALL=ja_JP.UTF-8 ;;
+  *) echo "unknown environment $env" >&2; exit 2 ;;
+esac
+case $family in
+  95) version=win98 ;;
+  nt) version=winxp ;;
+  *) echo "unknown family $family" >&2; exit 2 ;;
+esac
+
+[ -d "$WINEPREFIX" ] && wineserver -k 2>/dev/null || true
+rm -rf "$dir"
+mkdir -p "$dir"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/display" >/dev/null 2>&1 &
+xvfb=$!
+finish() {
+  wineserver -k 2>/dev/null || true
+  kill $xvfb 2>/dev/null || true
+  [ -n "$KELVARA_E2E_KEEP" ] || rm -rf "$dir"
+}
+trap finish EXIT
+i=0
+while [ ! -s "$dir/display" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+export DISPLAY=:$(cat "$dir/display")
+
+wineboot -i >/dev/null 2>&1
+wineserver -w
+wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /t REG_SZ /d 'IPAPGothic' /f >/dev/null 2>&1
+for p in SETUP.EXE rundll32.exe control.exe notepad.exe end_to_end_test.exe shell_probe.exe; do
+  wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$p" /v Version /t REG_SZ /d $version /f >/dev/null 2>&1
+done
+wineserver -w
+
+KELVARA_E2E_FAMILY=$family wine "$program" "$@"
