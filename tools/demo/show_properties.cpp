@@ -44,10 +44,14 @@ DWORD WINAPI WatchDialog(void* parameter)
     }
     if (sheet && watch->tab >= 0)
         SendMessageA(sheet, PSM_SETCURSEL, watch->tab, 0);
-    Sleep(watch->seconds * 1000);
-    if (sheet && IsWindow(sheet))
+    // The process ends when the dialog has been closed, or is closed when the time
+    // is up.
+    for (int tick = 0; tick < watch->seconds * 10 && sheet && IsWindow(sheet); ++tick)
+        Sleep(100);
+    if (sheet && IsWindow(sheet)) {
         PostMessageA(sheet, WM_COMMAND, IDCANCEL, 0);
-    Sleep(2000);
+        Sleep(2000);
+    }
     ExitProcess(0);
 }
 
