@@ -1,11 +1,30 @@
 # Compile and link options of the shipped files: no C or C++ runtime, no
 # exceptions, no RTTI, Windows 4.0 subsystem, ANSI functions only.
 
-set(KELVARA_DIST_DIR ${CMAKE_BINARY_DIR}/dist)
+# The x86 build ships into build/dist; the x64 build (a tree of its own, see the top
+# level) is handed build/dist64.
+set(KELVARA_DIST_DIR ${CMAKE_BINARY_DIR}/dist CACHE PATH "Where the shipped files go")
 file(MAKE_DIRECTORY ${KELVARA_DIST_DIR})
 # Everything that goes into build/dist.
 add_custom_target(kelvara_dist ALL)
 
+# What differs between the two architectures. x64 has one calling convention, so
+# entry symbols carry no stdcall decoration there; its loader wants at least
+# subsystem 5.02 (the first x64 Windows); INF files decorate NT sections with the
+# processor architecture.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(KELVARA_MACHINE x86-64)
+  set(KELVARA_SUBSYSTEM_VERSION 5 2)
+  set(KELVARA_NT_DECORATION .ntamd64)
+else()
+  set(KELVARA_MACHINE i386)
+  set(KELVARA_SUBSYSTEM_VERSION 4 0)
+  set(KELVARA_NT_DECORATION .ntx86)
+endif()
+list(GET KELVARA_SUBSYSTEM_VERSION 0 KELVARA_SUBSYSTEM_MAJOR)
+list(GET KELVARA_SUBSYSTEM_VERSION 1 KELVARA_SUBSYSTEM_MINOR)
+
+set(KELVARA_CMAKE_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(KELVARA_SYSTEM_LIBS kernel32 user32 gdi32 advapi32 shell32 ole32 comctl32 setupapi imm32 uuid)
 
 # Options every object of a deliverable is compiled with.
@@ -32,14 +51,20 @@ function(kelvara_deliverable target kind)
       LIBRARY_OUTPUT_DIRECTORY ${KELVARA_DIST_DIR})
   target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${KELVARA_DELIVERABLE_CXX_FLAGS}>)
   target_compile_definitions(${target} PRIVATE WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0400 WINVER=0x0400
-                             _WIN32_IE=0x0400 NOMINMAX STRICT)
+                             _WIN32_IE=0x0400 NOMINMAX STRICT KELVARA_NT_DECORATION="${KELVARA_NT_DECORATION}")
   target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/common)
   set(link -nostdlib -nostartfiles -static-libgcc -Wl,--enable-stdcall-fixup
-           -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
-           -Wl,--major-os-version,4 -Wl,--minor-os-version,0
+           -Wl,--major-subsystem-version,${KELVARA_SUBSYSTEM_MAJOR}
+           -Wl,--minor-subsystem-version,${KELVARA_SUBSYSTEM_MINOR}
+           -Wl,--major-os-version,${KELVARA_SUBSYSTEM_MAJOR} -Wl,--minor-os-version,${KELVARA_SUBSYSTEM_MINOR}
            -Wl,--dynamicbase -Wl,--nxcompat -Wl,--no-insert-timestamp -Wl,--gc-sections -s)
   if(D_ENTRY)
-    list(APPEND link -Wl,-e,${D_ENTRY})
+    set(entry ${D_ENTRY})
+    if(KELVARA_MACHINE STREQUAL "x86-64")
+      # _DllMain@12 is plain DllMain on x64.
+      string(REGEX REPLACE "^_(.*)@[0-9]+$" "\\1" entry ${entry})
+    endif()
+    list(APPEND link -Wl,-e,${entry})
   endif()
   if(D_DEF AND NOT D_DEF STREQUAL "NONE")
     target_sources(${target} PRIVATE ${D_DEF})
@@ -50,11 +75,19 @@ function(kelvara_deliverable target kind)
 endfunction()
 
 # kelvara_dist_file(<target name> <source> <file name in dist>)
-# Copies a data file (INF, INI) into build/dist.
+# Copies a data file (INF, INI) into build/dist. The sources hold the x86 INF
+# files; other architectures get them with the NT sections' decoration rewritten.
 function(kelvara_dist_file name source dest)
-  add_custom_command(OUTPUT ${KELVARA_DIST_DIR}/${dest}
-      COMMAND ${CMAKE_COMMAND} -E copy ${source} ${KELVARA_DIST_DIR}/${dest}
-      DEPENDS ${source})
+  if(dest MATCHES "\\.INF$" AND NOT KELVARA_NT_DECORATION STREQUAL ".ntx86")
+    add_custom_command(OUTPUT ${KELVARA_DIST_DIR}/${dest}
+        COMMAND ${CMAKE_COMMAND} -DSOURCE=${source} -DDEST=${KELVARA_DIST_DIR}/${dest}
+                -DDECORATION=${KELVARA_NT_DECORATION} -P ${KELVARA_CMAKE_DIR}/inf_for_arch.cmake
+        DEPENDS ${source} ${KELVARA_CMAKE_DIR}/inf_for_arch.cmake)
+  else()
+    add_custom_command(OUTPUT ${KELVARA_DIST_DIR}/${dest}
+        COMMAND ${CMAKE_COMMAND} -E copy ${source} ${KELVARA_DIST_DIR}/${dest}
+        DEPENDS ${source})
+  endif()
   add_custom_target(${name} ALL DEPENDS ${KELVARA_DIST_DIR}/${dest})
   add_dependencies(kelvara_dist ${name})
 endfunction()

@@ -57,12 +57,14 @@ BOOL InstallSection(HWND hwnd, const char* section)
     return RunInfSection(hwnd, section, path);
 }
 
+// KELVARA_NT_DECORATION comes from the build: ".ntx86", or ".ntamd64" for the x64
+// build, whose INF files carry the NT sections under that name.
 const char* InstallSectionName()
 {
-    return IsWindows95Family() ? "DefaultInstall" : "DefaultInstall.ntx86";
+    return IsWindows95Family() ? "DefaultInstall" : "DefaultInstall" KELVARA_NT_DECORATION;
 }
 
 const char* UninstallSectionName()
 {
-    return IsWindows95Family() ? "DefaultUninstall" : "DefaultUninstall.ntx86";
+    return IsWindows95Family() ? "DefaultUninstall" : "DefaultUninstall" KELVARA_NT_DECORATION;
 }

@@ -77,7 +77,7 @@ TEST_F(AppletInstall, InstallsWhereControlPanelLoadsItAndUninstallRemovesItAll)
         const char* uninstall;
     } rows[] = {
         {"95 family", kWindows98, "DefaultInstall", "DefaultUninstall"},
-        {"NT family", kWindowsXp, "DefaultInstall.ntx86", "DefaultUninstall.ntx86"},
+        {"NT family", kWindowsXp, "DefaultInstall" KELVARA_NT_DECORATION, "DefaultUninstall" KELVARA_NT_DECORATION},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -148,7 +148,7 @@ TEST_F(AppletSheet, SheetIsCaptionedKelvaraAndOwnedByControlPanel)
     EXPECT_EQ(controlPanel.Get(), seen.owner);
     ASSERT_EQ(1u, observer.sheets.size());
     const PROPSHEETHEADERA& header = observer.sheets[0].header;
-    EXPECT_EQ(40u, header.dwSize);
+    EXPECT_EQ(static_cast<DWORD>(PROPSHEETHEADERA_V1_SIZE), header.dwSize) << "40 on x86";
     EXPECT_EQ(static_cast<DWORD>(PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW | PSH_HASHELP), header.dwFlags);
     EXPECT_EQ(0x288u, header.dwFlags);
     EXPECT_EQ(controlPanel.Get(), header.hwndParent);
@@ -158,7 +158,7 @@ TEST_F(AppletSheet, SheetIsCaptionedKelvaraAndOwnedByControlPanel)
     EXPECT_EQ(0u, header.nStartPage);
     ASSERT_EQ(1u, observer.sheets[0].pages.size());
     const PROPSHEETPAGEA_V1& about = observer.sheets[0].pages[0];
-    EXPECT_EQ(40u, about.dwSize);
+    EXPECT_EQ(static_cast<DWORD>(PROPSHEETPAGEA_V1_SIZE), about.dwSize) << "40 on x86";
     EXPECT_EQ(static_cast<DWORD>(PSP_HASHELP), about.dwFlags);
     EXPECT_EQ(applet.Get(), about.hInstance);
     EXPECT_EQ(MAKEINTRESOURCEA(10000), about.pszTemplate);
@@ -280,7 +280,11 @@ TEST_F(AppletSheet, DecliningComponentLeavesNoTrace)
     EXPECT_EQ("ZEROA;ZEROB;", std::string(declined));
     char slot[256] = "";
     GetEnvironmentVariableA("KVCPL_SLOT_TRACED", slot, sizeof slot);
-    EXPECT_EQ("28000000" + std::string(72, '0'), std::string(slot)) << "dwSize 40, every other byte 0";
+    // PROPSHEETPAGEA_V1_SIZE: 40 bytes on x86, 72 on x64.
+    char size[16];
+    wsprintfA(size, "%02x000000", PROPSHEETPAGEA_V1_SIZE);
+    EXPECT_EQ(size + std::string(2 * PROPSHEETPAGEA_V1_SIZE - 8, '0'), std::string(slot))
+        << "dwSize PROPSHEETPAGEA_V1_SIZE, every other byte 0";
 }
 
 // A value of 260 bytes without a terminator fills the data buffer: it is not handed

@@ -2,8 +2,10 @@
 """Checks that every file in build/dist loads on a bare Windows of the family:
 32-bit x86 PE, subsystem version 4.0, imports only from the system's own
 libraries and only their ANSI forms, and exports exactly the names it must.
+For machine x86-64 (build/dist64): PE32+ for x86-64 and subsystem version 5.2,
+the lowest that 64-bit Windows loads.
 
-usage: check_deliverables.py <objdump> <dist directory>
+usage: check_deliverables.py <objdump> <dist directory> [i386|x86-64]
 """
 import os
 import re
@@ -66,11 +68,12 @@ def check(objdump, path, machine):
     name = os.path.basename(path).upper()
     problems = []
     info = parse(objdump, path)
-    want_format, want_magic = {'i386': ('pei-i386', '010b'), 'x86-64': ('pei-x86-64', '020b')}[machine]
+    want_format, want_magic, want_version = {'i386': ('pei-i386', '010b', (4, 0)),
+                                             'x86-64': ('pei-x86-64', '020b', (5, 2))}[machine]
     if info['format'] != want_format or info['magic'] != want_magic:
         problems.append(f'format {info["format"]} (magic {info["magic"]}), not {want_format}')
-    if info['subsystem_version'] != (4, 0):
-        problems.append(f'subsystem version {info["subsystem_version"]}, not 4.0')
+    if info['subsystem_version'] != want_version:
+        problems.append(f'subsystem version {info["subsystem_version"]}, not {want_version[0]}.{want_version[1]}')
     for dll, functions in sorted(info['imports'].items()):
         if dll not in SYSTEM_LIBRARIES:
             problems.append(f'imports {dll}')

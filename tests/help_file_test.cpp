@@ -334,7 +334,8 @@ std::string EncodePng(int width, int height, const std::vector<uint8_t>& rgbRows
     return png;
 }
 
-// build/screenshots/<stem>.png, or <stem>-ja.png in the Japanese environment.
+// build/screenshots/<stem>.png, or <stem>-ja.png in the Japanese environment
+// (build/screenshots64/ for the x64 suite).
 void SaveScreenshot(const char* stem)
 {
     std::string name = std::string(stem) + (GetACP() == 932 ? "-ja" : "") + ".png";
@@ -369,7 +370,9 @@ void SaveScreenshot(const char* stem)
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
 
-    std::string dir = kHelpFile.substr(0, kHelpFile.rfind("\\dist\\")) + "\\screenshots";
+    // build/screenshots beside build/dist, build/screenshots64 beside the x64 suite's build/dist64.
+    std::string dir =
+        kHelpFile.substr(0, kHelpFile.rfind("\\dist")) + "\\screenshots" + (sizeof(void*) == 8 ? "64" : "");
     CreateDirectoryA(dir.c_str(), nullptr);
     std::string png = EncodePng(width, height, rows);
     HANDLE file = CreateFileA((dir + "\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

@@ -162,8 +162,10 @@ private:
 
 // Where the test INF files leave their marks: one value per section that ran.
 const char kMarkKey[] = "Software\\KelvaraTests\\InfInstaller";
-const char* const kSections[] = {"DefaultInstall", "DefaultInstall.ntx86", "DefaultUninstall",
-                                 "DefaultUninstall.ntx86"};
+// KELVARA_NT_DECORATION: the build's decoration of NT sections, ".ntx86" (".ntamd64"
+// in the x64 build).
+const char* const kSections[] = {"DefaultInstall", "DefaultInstall" KELVARA_NT_DECORATION, "DefaultUninstall",
+                                 "DefaultUninstall" KELVARA_NT_DECORATION};
 
 // An INF file whose four sections each write a value named after the section into
 // kMarkKey, holding marker.
@@ -212,7 +214,8 @@ struct Family {
 };
 const Family kFamilies[] = {
     {"Windows 98", kWindows98, true, "DefaultInstall", "DefaultUninstall"},
-    {"Windows NT", kWindowsNt, false, "DefaultInstall.ntx86", "DefaultUninstall.ntx86"},
+    {"Windows NT", kWindowsNt, false, "DefaultInstall" KELVARA_NT_DECORATION,
+     "DefaultUninstall" KELVARA_NT_DECORATION},
 };
 
 std::vector<std::string> Lines(const std::string& text)
@@ -293,7 +296,7 @@ TEST_F(InfInstaller, FindsTheInfFileByReplacingEverythingAfterTheLastDot)
         ASSERT_EQ(dir / row.module, pindrel.ModulePath());
 
         EXPECT_EQ(TRUE, pindrel.Install(nullptr));
-        EXPECT_EQ((std::map<std::string, std::string>{{"DefaultInstall.ntx86", "found"}}), Marks());
+        EXPECT_EQ((std::map<std::string, std::string>{{"DefaultInstall" KELVARA_NT_DECORATION, "found"}}), Marks());
         EXPECT_EQ(std::vector<std::string>{infPath}, openedInfs);
         EXPECT_TRUE(pindrel.Boxes().empty());
         EXPECT_EQ(1, callbacksEnded);
@@ -328,7 +331,7 @@ std::string InfWithErrorOnLine12()
 {
     std::string text = "[Version]\r\nSignature=\"$Chicago$\"\r\n\r\n";            // lines 1-3
     text += "[DefaultInstall]\r\nAddReg=Mark\r\n";                                 // 4-5
-    text += "[DefaultInstall.ntx86]\r\nAddReg=Mark\r\n\r\n";                       // 6-8
+    text += "[DefaultInstall" KELVARA_NT_DECORATION "]\r\nAddReg=Mark\r\n\r\n";        // 6-8
     text += "[Mark]\r\nHKCU,\"" + std::string(kMarkKey) + "\",Ran,,\"yes\"\r\n";   // 9-10
     text += "; the next line is faulty\r\n";                                       // 11
     text += "[DefaultUninstall\r\n";                                               // 12
@@ -417,7 +420,7 @@ TEST_F(InfInstaller, InstallingTwiceRunsTheSectionTwice)
         SCOPED_TRACE(run);
         ClearMarks();
         EXPECT_EQ(TRUE, pindrel.Install(nullptr));
-        EXPECT_EQ((std::map<std::string, std::string>{{"DefaultInstall.ntx86", "ran"}}), Marks());
+        EXPECT_EQ((std::map<std::string, std::string>{{"DefaultInstall" KELVARA_NT_DECORATION, "ran"}}), Marks());
     }
     EXPECT_EQ(2u, sectionCalls.size());
     EXPECT_TRUE(pindrel.Boxes().empty());

@@ -89,8 +89,8 @@ TEST_F(Uninstaller, KeyWithOnlyTheDirectoryRemovesTheAppletAtOnce)
     } rows[] = {
         {"95 family, directory with a backslash", true, kWindows98, "DefaultUninstall"},
         {"95 family, directory without one", false, kWindows98, "DefaultUninstall"},
-        {"NT family, directory with a backslash", true, kWindowsXp, "DefaultUninstall.ntx86"},
-        {"NT family, directory without one", false, kWindowsXp, "DefaultUninstall.ntx86"},
+        {"NT family, directory with a backslash", true, kWindowsXp, "DefaultUninstall" KELVARA_NT_DECORATION},
+        {"NT family, directory without one", false, kWindowsXp, "DefaultUninstall" KELVARA_NT_DECORATION},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

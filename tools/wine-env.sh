@@ -3,6 +3,7 @@
 # virtual display:
 #   en  code page 1252, English resources, time zone America/New_York (daylight saving)
 #   ja  code page 932, Japanese resources, time zone Asia/Tokyo (bias -540)
+#   en64, ja64  the same in a 64-bit prefix (WINEARCH=win64), for the x64 suite
 # usage: wine-env.sh start|stop <root> <env>
 #        wine-env.sh run <root> <env> <program> [arguments]
 #        wine-env.sh shell <root> <env> <command> [arguments]   (a host command in the environment)
@@ -15,8 +16,13 @@ export WINEPREFIX=$dir/prefix WINEARCH=win32 WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 unset LANG LANGUAGE LC_ALL LC_CTYPE LC_MESSAGES
 case $env in
-  en) export TZ=America/New_York ;;
-  ja) export TZ=Asia/Tokyo LC_ALL=ja_JP.UTF-8 ;;
+  *64) export WINEARCH=win64 ;;
+esac
+# Debian's /usr/bin/wine starts the 32-bit loader, which hands a 64-bit program in a
+# 64-bit prefix over to wine64 by itself.
+case $env in
+  en|en64) export TZ=America/New_York ;;
+  ja|ja64) export TZ=Asia/Tokyo LC_ALL=ja_JP.UTF-8 ;;
   *) echo "unknown environment $env" >&2; exit 2 ;;
 esac
 
