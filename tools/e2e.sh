@@ -1,10 +1,11 @@
 #!/bin/sh
-# Runs the end-to-end test program in a fresh 32-bit Wine prefix of one Windows family
+# Runs the end-to-end test program in a fresh Wine prefix of one Windows family
 # and one language, on a virtual display of its own, and removes the prefix again.
 #   family 95: Wine's version setting win98 for every program involved
 #   family nt: winxp for them
-#   env en: code page 1252, America/New_York; ja: code page 932, Asia/Tokyo
-# usage: tools/e2e.sh <build directory> 95|nt en|ja <end_to_end_test.exe> [gtest options]
+#   env en: code page 1252, America/New_York; ja: code page 932, Asia/Tokyo;
+#   en64, ja64: the same in a 64-bit prefix, for the x64 suite (family nt)
+# usage: tools/e2e.sh <build directory> 95|nt en|ja|en64|ja64 <end_to_end_test.exe> [gtest options]
 set -e
 build=$1 family=$2 env=$3 program=$4
 shift 4
@@ -14,8 +15,11 @@ export WINEPREFIX=$dir/prefix WINEARCH=win32 WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 unset LANG LANGUAGE LC_ALL LC_CTYPE LC_MESSAGES DISPLAY
 case $env in
-  en) export TZ=America/New_York ;;
-  ja) export TZ=Asia/Tokyo LC_ALL=ja_JP.UTF-8 ;;
+  *64) export WINEARCH=win64 ;;
+esac
+case $env in
+  en|en64) export TZ=America/New_York ;;
+  ja|ja64) export TZ=Asia/Tokyo LC_ALL=ja_JP.UTF-8 ;;
   *) echo "unknown environment $env" >&2; exit 2 ;;
 esac
 case $family in

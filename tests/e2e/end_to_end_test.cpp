@@ -558,7 +558,7 @@ std::vector<std::wstring> RunUninstaller(bool* dialogShown)
 std::set<std::string> DeletedAtRestart()
 {
     std::set<std::string> files;
-    const char* section = Windows95Family() ? "DefaultUninstall" : "DefaultUninstall.ntx86";
+    const char* section = Windows95Family() ? "DefaultUninstall" : "DefaultUninstall" KELVARA_NT_DECORATION;
     for (const char* name : {"PINDREL.INF", "QUORBIN.INF", "KELVARA.INF"}) {
         HINF inf = SetupOpenInfFileA(DistPath(name).c_str(), nullptr, INF_STYLE_WIN4, nullptr);
         if (inf == INVALID_HANDLE_VALUE)
