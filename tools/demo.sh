@@ -33,10 +33,9 @@ if [ -z "$DISPLAY" ] || ! xdpyinfo >/dev/null 2>&1; then
   export DISPLAY=:$(cat "$build/demo-display")
 fi
 cleanup() {
-  [ -n "$server_pid" ] && kill $server_pid 2>/dev/null
-  [ -n "$WINEPREFIX" ] && wineserver -k 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill $xvfb_pid 2>/dev/null
-  true
+  [ -z "$server_pid" ] || kill $server_pid 2>/dev/null || true
+  [ -z "$WINEPREFIX" ] || wineserver -k 2>/dev/null || true
+  [ -z "$xvfb_pid" ] || kill $xvfb_pid 2>/dev/null || true
 }
 trap cleanup EXIT
 
@@ -70,11 +69,17 @@ for lang in en ja; do
   wineboot -i >/dev/null 2>&1
   wineserver -w
   # Japanese dialogs ask for this font; map it to an installed Japanese one, and
-  # check that the dialogs' face is really drawn with it.
-  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /t REG_SZ /d 'IPAPGothic' /f >/dev/null 2>&1
+  # check that the dialogs' face is really drawn with it. The name goes through a
+  # UTF-16 registry file: a command-line argument would be read in the Unix
+  # locale's character set, which is not UTF-8 for the English run.
+  printf '\357\273\277Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n"ＭＳ Ｐゴシック"="IPAPGothic"\r\n' |
+    iconv -f UTF-8 -t UTF-16LE >"$build/demo/$lang/fonts.reg"
+  wine regedit /S "$(winpath "$build/demo/$lang/fonts.reg")" >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   # A word processor's .doc class and the .txt association, as on the user's machine.
   wine regedit /S "$(winpath "$here/tools/demo/associations.reg")" >/dev/null 2>&1
+  # No window manager runs on the virtual display: Wine then draws the title bars.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
   wineserver -w
   wineserver -k 2>/dev/null || true
   drive fontcheck
@@ -98,6 +103,16 @@ for lang in en ja; do
   drive handler-icons 'C:\Kelvara Docs' 'C:\Kelvara Docs\Quarterly report.doc' 'C:\Kelvara Docs\Plain notes.doc'
   drive uninstall uninstall-first
   drive uninstall uninstall-second
+  # Each library was loaded by the uninstaller's own process while its INF section
+  # deleted it. The sections mark them for deletion at the restart the uninstaller
+  # offers (DELFLG_IN_USE), which Wine's setupapi does not implement: it leaves them.
+  # They are deleted here, as that restart would.
+  for file in KELVARA.CPL ShellExt/PINDREL.DLL ShellExt/QUORBIN.DLL; do
+    if [ -e "$WINEPREFIX/drive_c/windows/system32/$file" ]; then
+      echo "demo: $file was in use while it was removed; deleting it as the restart would"
+      rm -f "$WINEPREFIX/drive_c/windows/system32/$file"
+    fi
+  done
   drive control-without control-panel-after
   wineserver -k 2>/dev/null || true
 done

@@ -46,7 +46,11 @@ export DISPLAY=:$(cat "$dir/display")
 wineboot -i >/dev/null 2>&1
 wineserver -w
 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /t REG_SZ /d 'IPAPGothic' /f >/dev/null 2>&1
+# The Japanese dialogs' font, mapped through a UTF-16 registry file (an argument
+# would be read in the Unix locale's character set, not UTF-8 for en).
+printf '\357\273\277Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n"ＭＳ Ｐゴシック"="IPAPGothic"\r\n' |
+  iconv -f UTF-8 -t UTF-16LE >"$dir/fonts.reg"
+wine regedit /S "Z:$(echo "$dir/fonts.reg" | sed 's|/|\\|g')" >/dev/null 2>&1
 for p in SETUP.EXE rundll32.exe control.exe notepad.exe end_to_end_test.exe shell_probe.exe; do
   wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$p" /v Version /t REG_SZ /d $version /f >/dev/null 2>&1
 done

@@ -367,6 +367,13 @@ bool ShowPages(HWND sheet, const std::vector<std::wstring>& names, int firstPage
     }
     for (size_t i = 0; i < names.size(); ++i) {
         SendMessageW(sheet, PSM_SETCURSEL, firstPage + i, 0);
+        // On the Bitmaps page, the first bitmap is chosen so that its preview shows.
+        HWND page = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+        HWND bitmaps = page ? GetDlgItem(page, 25301) : nullptr;
+        if (bitmaps && ClassOf(bitmaps) == L"ListBox" && SendMessageW(bitmaps, LB_GETCOUNT, 0, 0) > 0) {
+            SendMessageW(bitmaps, LB_SETCURSEL, 0, 0);
+            SendMessageW(page, WM_COMMAND, MAKEWPARAM(25301, LBN_SELCHANGE), reinterpret_cast<LPARAM>(bitmaps));
+        }
         Shot(names[i], {sheet});
     }
     return true;
@@ -571,6 +578,8 @@ int RunFolder(const std::wstring& directory, const std::wstring& textFile)
         ShellExecuteW(nullptr, L"open", textFile.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
         editor = WaitForWindow([&](HWND w) { return !before.count(w) && ChildOfClass(w, L"Edit"); }, 15000);
     }
+    // The editor names the document in its title once it has read it.
+    WaitUntil([&] { return editor && WindowText(editor).find(textName) == 0; }, 10000);
     if (!editor) {
         Say(L"the text editor did not open");
     } else {
