@@ -497,7 +497,10 @@ TEST_F(SetupProgram, HelpShowsKelvaraHlpBesideTheProgramUntilTheDialogCloses)
             EXPECT_NE(std::wstring::npos, complaint.text.find(WideFromAnsi(helpPath))) << Utf8(complaint.text);
             DismissMessageBox(complaint.window);
         }
-        EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(viewerProcess, 0)) << "the viewer ended on its own";
+        // Wine's viewer ends by itself once its complaint about an unreadable file is
+        // dismissed; with the real file it stays until the dialog closes it.
+        if (row.realHelpFile)
+            EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(viewerProcess, 0)) << "the viewer ended on its own";
 
         PressButton(dialog, kCancel);
         ASSERT_TRUE(program->WaitForExit());

@@ -46,6 +46,9 @@ export DISPLAY=:$(cat "$dir/display")
 wineboot -i >/dev/null 2>&1
 wineserver -w
 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+# Unmanaged windows: without a window manager Wine waits two seconds whenever a
+# top-level window is destroyed.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 # The Japanese dialogs' font, mapped through a UTF-16 registry file (an argument
 # would be read in the Unix locale's character set, not UTF-8 for en).
 printf '\357\273\277Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n"ＭＳ Ｐゴシック"="IPAPGothic"\r\n' |

@@ -10,4 +10,4 @@ sh "$here/tools/install-deps.sh"
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j"$(nproc)"
 cd "$build"
-exec ctest --output-on-failure -j2 "$@"
+exec ctest --output-on-failure -j4 "$@"
