@@ -77,7 +77,7 @@ for lang in en ja; do
   wine regedit /S "$(winpath "$build/demo/$lang/fonts.reg")" >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   # A word processor's .doc class and the .txt association, as on the user's machine.
-  wine regedit /S "$(winpath "$here/tools/demo/associations.reg")" >/dev/null 2>&1
+  wine regedit /S "$(winpath "$here/tools/windows-associations.reg")" >/dev/null 2>&1
   # No window manager runs on the virtual display: Wine then draws the title bars.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
   wineserver -w
