@@ -40,7 +40,8 @@ INT_PTR CALLBACK UninstallDialogProc(HWND dialog, UINT message, WPARAM wParam, L
 int RemoveSelectedComponents(HWND dialog);
 // Loads the library at path and calls its Uninstall(owner); its result, or 0 when
 // the library does not load or has no such entry (a message has been shown).
-BOOL UninstallComponent(HWND owner, const char* path);
+// *libraryGone, when given, tells whether the library's file does not exist.
+BOOL UninstallComponent(HWND owner, const char* path, bool* libraryGone = nullptr);
 void ShowUninstallHelp(HWND dialog);
 
 // The uninstall dialog's end code when Continue processed the selection but some

@@ -5,11 +5,9 @@
 extern "C" BOOL WINAPI Install(HWND owner)
 {
     // The applet's file name with its extension replaced: KELVARA.CPL -> KELVARA.INF.
-    char path[MAX_PATH];
-    GetOwnInfPath(path, sizeof path);
     // Unlike the components, the applet hands its owner window on to the setup
-    // library on both families.
-    BOOL installed = InstallSection(owner, InstallSectionName(), path);
+    // library on both families. A failed install has been taken back.
+    BOOL installed = InstallInfSection(owner);
     if (installed)
         SetupPromptReboot(nullptr, owner, FALSE);
     return installed;

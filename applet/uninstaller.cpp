@@ -7,6 +7,7 @@
 #include "registry.h"
 #include "resource.h"
 #include "scoped.h"
+#include "suite_keys.h"
 #include <setupapi.h>
 
 namespace {
@@ -42,7 +43,8 @@ bool ListComponents(HWND dialog)
         DWORD nameSize = sizeof name;
         DWORD type = 0;
         LONG result = RegEnumValueA(key.Get(), index, name, &nameSize, nullptr, &type, nullptr, nullptr);
-        if (result == ERROR_NO_MORE_ITEMS)
+        // A key deleted meanwhile answers ERROR_KEY_DELETED at every index.
+        if (result == ERROR_NO_MORE_ITEMS || result == ERROR_KEY_DELETED)
             break;
         if (result == ERROR_SUCCESS && type == REG_SZ && name[0])
             SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
@@ -84,8 +86,11 @@ void OnContinue(HWND dialog)
         EnableContinue(dialog, TRUE);
 }
 
-// The applet's own removal: its INF's uninstall section, then the shared settings
-// file and the help index. 1 whether or not the section succeeded.
+// The applet's own removal: the installation directory in the component key, its
+// INF's uninstall section, then the shared settings file and the help index, and the
+// suite's container keys once empty. The directory goes first and comes back when
+// the section fails, so that a failure leaves the applet whole for another run.
+// 1 whether or not the removal went through.
 int RemoveApplet(char* directory, int size)
 {
     AddTrailingBackslash(directory, size);
@@ -94,7 +99,29 @@ int RemoveApplet(char* directory, int size)
         ShowSystemError(nullptr, ERROR_FILENAME_EXCED_RANGE);
         return 1;
     }
-    if (!InstallSection(nullptr, UninstallSectionName(), path))
+    char keyName[64];
+    LoadComponentKeyName(keyName, sizeof keyName);
+    SavedValue saved = {SavedValue::Missing};
+    {
+        ScopedKey key;
+        if (key.Open(HKEY_LOCAL_MACHINE, keyName, KEY_QUERY_VALUE | KEY_SET_VALUE)) {
+            SaveValue(key.Get(), nullptr, &saved);
+            LONG result = saved.state == SavedValue::Missing ? ERROR_SUCCESS : RegDeleteValueA(key.Get(), nullptr);
+            if (result != ERROR_SUCCESS) {
+                ShowSystemError(nullptr, result);
+                return 1;
+            }
+        }
+    }
+    bool removed = InstallSection(nullptr, UninstallSectionName(), path);
+    if (!removed && saved.state != SavedValue::Missing) {
+        ScopedKey key;
+        if (key.Open(HKEY_LOCAL_MACHINE, keyName, KEY_SET_VALUE))
+            RestoreValue(key.Get(), nullptr, saved);
+    }
+    // Also after a failure: keys left empty by an earlier removal go now.
+    RemoveRecordedSuiteKeys();
+    if (!removed)
         return 1;
     // A name that does not fit is not deleted: the cut path would name another file.
     if (MakeSharedFilePath(path, sizeof path, directory, IDS_SETTINGS_FILE))
@@ -108,13 +135,33 @@ int RemoveApplet(char* directory, int size)
     return 1;
 }
 
+// A component whose library file is gone has no section left to take its value out
+// of the component key: the uninstaller does it. False when the value stays.
+bool RemoveComponentValue(const char* name)
+{
+    char keyName[64];
+    LoadComponentKeyName(keyName, sizeof keyName);
+    ScopedKey key;
+    return key.Open(HKEY_LOCAL_MACHINE, keyName, KEY_SET_VALUE) && RegDeleteValueA(key.Get(), name) == ERROR_SUCCESS;
+}
+
+bool LibraryFileIsGone(const char* path)
+{
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+        return false;
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
 }  // namespace
 
-BOOL UninstallComponent(HWND owner, const char* path)
+BOOL UninstallComponent(HWND owner, const char* path, bool* libraryGone)
 {
     ScopedLibrary library(LoadLibraryA(path));
     if (!library) {
         ShowMessage(owner, IDS_NO_LIBRARY, MB_ICONEXCLAMATION, path);
+        if (libraryGone)
+            *libraryGone = LibraryFileIsGone(path);
         return FALSE;
     }
     auto uninstall = reinterpret_cast<ComponentUninstallEntry>(GetProcAddress(library.Get(), "Uninstall"));
@@ -155,9 +202,13 @@ int RemoveSelectedComponents(HWND dialog)
         char path[MAX_PATH];
         if (SendMessageA(list, LB_GETTEXTLEN, indices[i], 0) >= static_cast<LRESULT>(sizeof name) ||
             SendMessageA(list, LB_GETTEXT, indices[i], reinterpret_cast<LPARAM>(name)) == LB_ERR ||
-            !ReadRegistryString(key.Get(), name, path, sizeof path) ||
-            !UninstallComponent(dialog, path))
+            !ReadRegistryString(key.Get(), name, path, sizeof path)) {
             allRemoved = false;
+            continue;
+        }
+        bool gone = false;
+        bool removed = UninstallComponent(dialog, path, &gone) || (gone && RemoveComponentValue(name));
+        allRemoved = allRemoved && removed;
     }
     key.Close();
     LocalFree(indices);

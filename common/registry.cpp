@@ -21,3 +21,20 @@ bool ReadRegistryString(HKEY key, const char* name, char* buffer, DWORD size)
     buffer[length] = '\0';
     return true;
 }
+
+void SaveValue(HKEY key, const char* name, SavedValue* saved)
+{
+    saved->size = sizeof saved->data;
+    LONG result = RegQueryValueExA(key, name, nullptr, &saved->type, saved->data, &saved->size);
+    saved->state = result == ERROR_SUCCESS ? SavedValue::Saved
+                   : result == ERROR_MORE_DATA ? SavedValue::TooLarge
+                                               : SavedValue::Missing;
+}
+
+void RestoreValue(HKEY key, const char* name, const SavedValue& saved)
+{
+    if (saved.state == SavedValue::Saved)
+        RegSetValueExA(key, name, 0, saved.type, saved.data, saved.size);
+    else if (saved.state == SavedValue::Missing)
+        RegDeleteValueA(key, name);
+}

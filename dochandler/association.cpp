@@ -8,6 +8,7 @@
 #include "registry.h"
 #include "resource.h"
 #include "scoped.h"
+#include "suite_keys.h"
 
 namespace {
 
@@ -34,11 +35,11 @@ LONG WriteString(HKEY key, const char* name, const char* text)
 }
 
 // Sets the default value of key to string stringId.
-void WriteDisplayName(HKEY key, UINT stringId)
+bool WriteDisplayName(HKEY key, UINT stringId)
 {
     char text[64] = "";
     LoadStringA(moduleInstance, stringId, text, sizeof text);
-    WriteString(key, nullptr, text);
+    return WriteString(key, nullptr, text) == ERROR_SUCCESS;
 }
 
 // first "\" second, in a buffer of kKeyNameSize characters.
@@ -54,11 +55,51 @@ bool AskToContinue(HWND hwnd)
     return ShowMessage(hwnd, IDS_REGISTRY_CONTINUE, MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) == IDYES;
 }
 
-// The whole "Quorbin" class goes; the ".doc" key keeps what was written to it.
-BOOL AbortInstall(const char* className)
+bool KeyExists(HKEY parent, const char* name)
 {
-    DeleteRegTree(HKEY_CLASSES_ROOT, className);
+    ScopedKey key;
+    return key.Open(parent, name, KEY_QUERY_VALUE);
+}
+
+// What Install changes under ".doc" and whether the class was there before it.
+struct AssociationBefore {
+    SavedValue docClass;
+    SavedValue backup;
+    bool classExisted;
+};
+
+void SaveAssociation(const char* docName, const char* backupName, const char* className, AssociationBefore* before)
+{
+    before->docClass.state = SavedValue::Missing;
+    before->backup.state = SavedValue::Missing;
+    ScopedKey doc;
+    if (doc.Open(HKEY_CLASSES_ROOT, docName, KEY_QUERY_VALUE)) {
+        SaveValue(doc.Get(), nullptr, &before->docClass);
+        SaveValue(doc.Get(), backupName, &before->backup);
+    }
+    before->classExisted = KeyExists(HKEY_CLASSES_ROOT, className);
+}
+
+// A failed or stopped install puts ".doc" back as it was and removes the class only
+// when the install made it: over an installation, the class that ".doc" names stays.
+BOOL TakeBackInstall(const char* docName, const char* backupName, const char* className,
+                     const AssociationBefore& before)
+{
+    ScopedKey doc;
+    if (doc.Open(HKEY_CLASSES_ROOT, docName, KEY_QUERY_VALUE | KEY_SET_VALUE)) {
+        RestoreValue(doc.Get(), nullptr, before.docClass);
+        RestoreValue(doc.Get(), backupName, before.backup);
+    }
+    if (!before.classExisted)
+        DeleteRegTree(HKEY_CLASSES_ROOT, className);
     return FALSE;
+}
+
+// Deletes a value that may be missing; false when it is there and stays.
+bool DeleteValueIfThere(HKEY key, const char* name)
+{
+    LONG result = RegDeleteValueA(key, name);
+    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
 }
 
 }  // namespace
@@ -72,8 +113,9 @@ HKEY CreateRegKey(HKEY parent, const char* name)
     return key;
 }
 
-void CopyRegTree(HKEY target, HKEY source)
+bool CopyRegTree(HKEY target, HKEY source)
 {
+    bool copied = true;
     // ERROR_MORE_DATA (a name or data that does not fit) skips one entry; any
     // answer but success or that one ends the loop, so a key deleted meanwhile
     // cannot keep it turning.
@@ -85,7 +127,7 @@ void CopyRegTree(HKEY target, HKEY source)
         DWORD dataSize = sizeof data;
         LONG result = RegEnumValueA(source, index, name, &nameSize, nullptr, &type, data, &dataSize);
         if (result == ERROR_SUCCESS)
-            RegSetValueExA(target, name, 0, type, data, dataSize);
+            copied = RegSetValueExA(target, name, 0, type, data, dataSize) == ERROR_SUCCESS && copied;
         else if (result != ERROR_MORE_DATA)
             break;
     }
@@ -101,9 +143,9 @@ void CopyRegTree(HKEY target, HKEY source)
         if (!child.Open(source, name, KEY_READ))
             continue;
         ScopedKey copy;
-        if (CreateOwnedKey(copy, target, name))
-            CopyRegTree(copy.Get(), child.Get());
+        copied = CreateOwnedKey(copy, target, name) && CopyRegTree(copy.Get(), child.Get()) && copied;
     }
+    return copied;
 }
 
 bool DeleteRegTree(HKEY parent, const char* name)
@@ -168,8 +210,9 @@ bool CopyDocumentVerbs(HKEY classKey, char* backupClass, int size)
             return true;
         }
         char description[32];
-        if (ReadRegistryString(previousClass.Get(), nullptr, description, sizeof description))
-            WriteString(classKey, nullptr, description);
+        if (ReadRegistryString(previousClass.Get(), nullptr, description, sizeof description) &&
+            WriteString(classKey, nullptr, description) != ERROR_SUCCESS)
+            return false;
     }
 
     char verbsName[kKeyNameSize];
@@ -182,6 +225,7 @@ bool CopyDocumentVerbs(HKEY classKey, char* backupClass, int size)
         return false;
 
     LONG result;
+    bool copied = true;
     for (DWORD index = 0;; ++index) {
         char verb[kNameSize];
         DWORD verbSize = sizeof verb;
@@ -193,13 +237,11 @@ bool CopyDocumentVerbs(HKEY classKey, char* backupClass, int size)
         if (!oldVerb.Open(verbs.Get(), verb, KEY_READ))
             continue;
         ScopedKey newVerb;
-        if (CreateOwnedKey(newVerb, shell.Get(), open ? docName : verb)) {
-            CopyRegTree(newVerb.Get(), oldVerb.Get());
-            if (open)
-                WriteDisplayName(newVerb.Get(), IDS_WORD_VERB_NAME);
-        }
+        copied = CreateOwnedKey(newVerb, shell.Get(), open ? docName : verb) &&
+                 CopyRegTree(newVerb.Get(), oldVerb.Get()) &&
+                 (!open || WriteDisplayName(newVerb.Get(), IDS_WORD_VERB_NAME)) && copied;
     }
-    return result == ERROR_NO_MORE_ITEMS;
+    return result == ERROR_NO_MORE_ITEMS && copied;
 }
 
 bool AddTextVerb(HKEY classKey)
@@ -234,13 +276,12 @@ bool AddTextVerb(HKEY classKey)
     ScopedKey newVerb;
     if (!CreateOwnedKey(newVerb, classKey, newName))
         return false;
-    CopyRegTree(newVerb.Get(), open.Get());
-    WriteDisplayName(newVerb.Get(), IDS_TEXT_VERB_NAME);
-    return true;
+    return CopyRegTree(newVerb.Get(), open.Get()) && WriteDisplayName(newVerb.Get(), IDS_TEXT_VERB_NAME);
 }
 
 // Every message box is owned by hwnd; the INF section gets it on the 95/98 family
-// only.
+// only. Whatever fails and whatever the user answers, a 0 leaves the registry as it
+// was before the call.
 extern "C" BOOL WINAPI Install(HWND hwnd)
 {
     char className[32] = "";
@@ -249,35 +290,43 @@ extern "C" BOOL WINAPI Install(HWND hwnd)
     LoadStringA(moduleInstance, IDS_CLASS_NAME, className, sizeof className);
     LoadStringA(moduleInstance, IDS_DOC_EXTENSION, docName, sizeof docName);
     LoadStringA(moduleInstance, IDS_BACKUP_VALUE, backupName, sizeof backupName);
+    AssociationBefore before;
+    SaveAssociation(docName, backupName, className, &before);
 
     char backupClass[32] = "";
-    bool goOn;
     {
         ScopedKey classKey;
         if (!CreateOwnedKey(classKey, HKEY_CLASSES_ROOT, className)) {
             ShowMessage(hwnd, IDS_REGISTRY_FAILED, MB_ICONERROR);
             return FALSE;
         }
-        goOn = CopyDocumentVerbs(classKey.Get(), backupClass, sizeof backupClass) || AskToContinue(hwnd);
-        goOn = goOn && (AddTextVerb(classKey.Get()) || AskToContinue(hwnd));
+        if (!CopyDocumentVerbs(classKey.Get(), backupClass, sizeof backupClass) && !AskToContinue(hwnd))
+            return TakeBackInstall(docName, backupName, className, before);
+        if (!AddTextVerb(classKey.Get()) && !AskToContinue(hwnd))
+            return TakeBackInstall(docName, backupName, className, before);
     }
-    if (!goOn)
-        return AbortInstall(className);
     {
         ScopedKey doc;
         if (!doc.Open(HKEY_CLASSES_ROOT, docName, KEY_ALL_ACCESS)) {
             ShowMessage(hwnd, IDS_REGISTRY_FAILED, MB_ICONERROR);
-            return AbortInstall(className);
+            return TakeBackInstall(docName, backupName, className, before);
         }
-        goOn = !backupClass[0] || WriteString(doc.Get(), backupName, backupClass) == ERROR_SUCCESS ||
-               AskToContinue(hwnd);
-        goOn = goOn && (WriteString(doc.Get(), nullptr, className) == ERROR_SUCCESS || AskToContinue(hwnd));
+        // Without its backup the previous class could never be given back: ".doc"
+        // is taken over only when the backup is stored (or there is none to store).
+        bool backedUp = !backupClass[0] || WriteString(doc.Get(), backupName, backupClass) == ERROR_SUCCESS;
+        if (!backedUp && !AskToContinue(hwnd))
+            return TakeBackInstall(docName, backupName, className, before);
+        if (backedUp && WriteString(doc.Get(), nullptr, className) != ERROR_SUCCESS && !AskToContinue(hwnd))
+            return TakeBackInstall(docName, backupName, className, before);
     }
-    if (!goOn)
-        return AbortInstall(className);
-    return InstallSection(IsWindows95Family() ? hwnd : nullptr, InstallSectionName());
+    if (!InstallInfSection(IsWindows95Family() ? hwnd : nullptr))
+        return TakeBackInstall(docName, backupName, className, before);
+    return TRUE;
 }
 
+// A 0 leaves the component listed for another try: ".doc" given back, the class and
+// the section's registrations are removed in that order, each only after the step
+// before it went through.
 extern "C" BOOL WINAPI Uninstall(HWND hwnd)
 {
     char className[32] = "";
@@ -293,31 +342,43 @@ extern "C" BOOL WINAPI Uninstall(HWND hwnd)
             return FALSE;
         }
         char current[32];
+        bool updated = true;
         if (!ReadRegistryString(doc.Get(), nullptr, current, sizeof current) ||
             lstrcmpiA(current, className) != 0) {
-            // Another program owns ".doc" now: it is left as it is.
+            // Another program owns ".doc" now: it is left as it is, and the backup,
+            // which nothing would ever read again, goes.
             if (ShowMessage(hwnd, IDS_NOT_ASSOCIATED, MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) != IDYES)
                 return FALSE;
+            updated = DeleteValueIfThere(doc.Get(), backupName);
         } else {
             char backup[32];
             if (ReadRegistryString(doc.Get(), backupName, backup, sizeof backup)) {
-                if (WriteString(doc.Get(), nullptr, backup) != ERROR_SUCCESS) {
-                    doc.Close();
-                    ShowMessage(hwnd, IDS_REGISTRY_FAILED, MB_ICONERROR);
-                    return FALSE;
-                }
-                RegDeleteValueA(doc.Get(), backupName);
+                updated = WriteString(doc.Get(), nullptr, backup) == ERROR_SUCCESS &&
+                          RegDeleteValueA(doc.Get(), backupName) == ERROR_SUCCESS;
             } else {
                 int answer = ShowMessage(hwnd, IDS_NO_BACKUP, MB_YESNOCANCEL | MB_ICONEXCLAMATION);
                 // Yes leaves ".doc" without a class, No leaves it naming "Quorbin";
                 // anything else (Cancel, or a box that could not be shown) stops.
                 if (answer == IDYES)
-                    RegDeleteValueA(doc.Get(), nullptr);
+                    updated = DeleteValueIfThere(doc.Get(), nullptr);
                 else if (answer != IDNO)
                     return FALSE;
             }
         }
+        if (!updated) {
+            doc.Close();
+            ShowMessage(hwnd, IDS_REGISTRY_FAILED, MB_ICONERROR);
+            return FALSE;
+        }
     }
-    DeleteRegTree(HKEY_CLASSES_ROOT, className);  // its result is not reported
-    return InstallSection(IsWindows95Family() ? hwnd : nullptr, UninstallSectionName());
+    // Once the section has taken the component's value away nothing could remove
+    // what is left of the class: a class that stays ends the removal here.
+    if (!DeleteRegTree(HKEY_CLASSES_ROOT, className) && KeyExists(HKEY_CLASSES_ROOT, className)) {
+        ShowMessage(hwnd, IDS_REGISTRY_FAILED, MB_ICONERROR);
+        return FALSE;
+    }
+    if (!InstallSection(IsWindows95Family() ? hwnd : nullptr, UninstallSectionName()))
+        return FALSE;
+    RemoveRecordedSuiteKeys();
+    return TRUE;
 }

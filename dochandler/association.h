@@ -8,8 +8,9 @@ HKEY CreateRegKey(HKEY parent, const char* name);
 
 // Copies every value and subkey of source into target, at every depth. Names of 32
 // characters or more and data larger than 260 bytes are left out; what target
-// already holds stays unless a copied value of the same name replaces it.
-void CopyRegTree(HKEY target, HKEY source);
+// already holds stays unless a copied value of the same name replaces it. False when
+// a value or key could not be written (what fits is copied all the same).
+bool CopyRegTree(HKEY target, HKEY source);
 
 // Deletes parent\name with everything below it; true when the key itself went.
 bool DeleteRegTree(HKEY parent, const char* name);
@@ -18,7 +19,7 @@ bool DeleteRegTree(HKEY parent, const char* name);
 // becoming ".doc") and its description into classKey. backupClass (size
 // characters) receives the class to restore later: ".doc" itself when ".doc" has
 // no class, empty when ".doc" already belongs to "Quorbin" or its class cannot be
-// opened. False when something could not be read or created.
+// opened. False when something could not be read, created or written.
 bool CopyDocumentVerbs(HKEY classKey, char* backupClass, int size);
 
 // Copies the "open" verb of the class ".txt" belongs to into classKey\shell\.txt.

@@ -453,7 +453,8 @@ TEST_F(InfInstaller, FailingSectionReturnsFalseWithoutMessage)
 {
     // Wine's setup library lets hardly any section fail (missing sections, copy errors
     // and unknown registry roots are all passed over), so the failure is answered at
-    // the import table.
+    // the import table. The failed install is taken back through the uninstall
+    // section, without an owner window.
     temp.WriteFile("PINDREL.INF", MarkingInf("ran"));
     for (const Family& family : kFamilies) {
         SCOPED_TRACE(family.name);
@@ -464,8 +465,10 @@ TEST_F(InfInstaller, FailingSectionReturnsFalseWithoutMessage)
         EXPECT_EQ(FALSE, pindrel.Install(owner.Get()));
         EXPECT_EQ(FALSE, pindrel.Uninstall(owner.Get()));
         EXPECT_TRUE(pindrel.Boxes().empty());
-        EXPECT_EQ(2u, sectionCalls.size());
-        EXPECT_EQ(2, callbacksEnded);
+        ASSERT_EQ(3u, sectionCalls.size());
+        EXPECT_EQ(kSections[family.windows95 ? 2 : 3], sectionCalls[1].section);
+        EXPECT_EQ(nullptr, sectionCalls[1].owner);
+        EXPECT_EQ(3, callbacksEnded);
         EXPECT_EQ(2, infsClosed);
     }
 }

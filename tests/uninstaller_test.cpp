@@ -112,8 +112,8 @@ TEST_F(Uninstaller, KeyWithOnlyTheDirectoryRemovesTheAppletAtOnce)
         EXPECT_EQ(0x304u, observer.sections[0].copyFlags);
         EXPECT_FALSE(FileExists(temp / "KELVARA.INI"));
         EXPECT_FALSE(FileExists(temp / "KELVARA.GID"));
-        // The real section ran: the component key is gone with the applet.
-        EXPECT_FALSE(key.Exists());
+        // The applet's value went; the key, which the test made, stays.
+        EXPECT_TRUE(key.Values().empty());
         ASSERT_EQ(1u, observer.rebootPrompts.size());
         EXPECT_EQ(nullptr, observer.rebootPrompts[0].queue);
         EXPECT_EQ(nullptr, observer.rebootPrompts[0].owner);
@@ -198,6 +198,33 @@ TEST_F(Uninstaller, KeyWithNothingListableRemovesTheApplet)
     EXPECT_FALSE(FileExists(temp / "KELVARA.INI"));
 }
 
+// The listing calls RegEnumValueA until the key has no more values; a key deleted
+// as the dialog starts answers ERROR_KEY_DELETED at every index instead.
+int enumCalls = 0;
+LONG WINAPI EnumAfterTheKeyWent(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved,
+                                LPDWORD type, LPBYTE data, LPDWORD dataSize)
+{
+    if (++enumCalls == 1)
+        DeleteRegistryTree(HKEY_LOCAL_MACHINE, kComponentKey);
+    if (enumCalls > 100)
+        return ERROR_NO_MORE_ITEMS;  // far past any end: stop the walk for the test
+    return RegEnumValueA(key, index, name, nameSize, reserved, type, data, dataSize);
+}
+
+TEST_F(Uninstaller, KeyDeletedWhileTheDialogStartsEndsTheListing)
+{
+    key.SetDirectory(temp.Path());
+    key.Add("Alpha", Component("ALPHA"));
+    ImportPatch enumPatch(applet.Get(), "advapi32.dll", "RegEnumValueA",
+                          reinterpret_cast<const void*>(&EnumAfterTheKeyWent));
+    ASSERT_TRUE(enumPatch.Applied());
+    enumCalls = 0;
+    EXPECT_EQ(0, Run());
+    EXPECT_LE(enumCalls, 2);
+    EXPECT_FALSE(dialogSeen);
+    EXPECT_EQ("", Calls());
+}
+
 TEST_F(Uninstaller, ContinueWaitsForASelectionAndStaysDisabledWhileRemoving)
 {
     std::string alpha = Component("ALPHA");
@@ -266,7 +293,8 @@ TEST_F(Uninstaller, ComponentsAreRemovedInTheListsOrder)
 // remove it.
 TEST_F(Uninstaller, ComponentNotRemovedAbortsTheUninstallation)
 {
-    std::string missing = temp / "MISSING.DLL";
+    std::string damaged = temp / "DAMAGED.DLL";
+    temp.WriteFile("DAMAGED.DLL", "not a library");
     std::string noEntry = CopyFixture(temp.Path(), "NOPAGE.DLL", "NOENTRY.DLL");
     std::string aborted = Localized("Some components could not be removed.\nUninstallation is aborted.",
                                     "いくつかのコンポーネントが削除できませんでした。\nアンインストールを中断します。");
@@ -275,8 +303,8 @@ TEST_F(Uninstaller, ComponentNotRemovedAbortsTheUninstallation)
         std::string path;
         std::string message;  // "" when the component shows its own
     } rows[] = {
-        {"library does not load", missing,
-         Localized("Can not load the library ", "ライブラリ ") + missing +
+        {"library does not load", damaged,
+         Localized("Can not load the library ", "ライブラリ ") + damaged +
              Localized(".", " をロードすることができません。")},
         {"no Uninstall entry", noEntry,
          Localized("Error at ", "") + noEntry +
@@ -339,23 +367,32 @@ TEST_F(Uninstaller, ComponentThatKeepsItsValueLetsTheAppletGo)
     EXPECT_EQ(1u, observer.rebootPrompts.size());
 }
 
-// The message text buffer holds 512 bytes: a path of 259 characters is shown whole.
-TEST_F(Uninstaller, MessageWithALongPathIsShownWhole)
+// A component whose library file is gone has nothing left to remove it: it is
+// reported and taken off the list, and the next run removes the applet. The message
+// text buffer holds 512 bytes: a path of 259 characters is shown whole.
+TEST_F(Uninstaller, ComponentWhoseLibraryIsGoneIsReportedAndTakenOffTheList)
 {
     std::string path = temp.Path() + "\\";
     path += std::string(259 - path.size() - 4, 'm') + ".DLL";
     ASSERT_EQ(259u, path.size());
     key.SetDirectory(temp.Path());
     key.Add("Long path", path);
-    EXPECT_EQ(0, Run([](HWND dialog) {
+    auto chooseAll = [](HWND dialog) {
         ClickListItem(GetDlgItem(dialog, 15101), 0);
         ClickButton(dialog, IDOK);
-    }));
-    ASSERT_EQ(2u, boxes.Boxes().size());
+    };
+    EXPECT_EQ(0, Run(chooseAll));
+    ASSERT_EQ(1u, boxes.Boxes().size());
     std::string expected = Localized("Can not load the library ", "ライブラリ ") + path +
                            Localized(".", " をロードすることができません。");
     EXPECT_GT(expected.size(), 256u);
     EXPECT_EQ(expected, boxes.Boxes()[0].text);
+    EXPECT_EQ(1u, key.Values().size());
+    EXPECT_EQ(1u, observer.rebootPrompts.size());
+    dialogSeen = false;
+    EXPECT_EQ(1, Run(chooseAll));
+    EXPECT_FALSE(dialogSeen);
+    EXPECT_EQ(1u, observer.sections.size());
 }
 
 TEST_F(Uninstaller, HelpOpensTopic15002OfTheInstallationDirectorysHelpFile)

@@ -1,0 +1,126 @@
+// Container keys created by the suite: recorded when created, removed when empty.
+#include "suite_keys.h"
+#include "scoped.h"
+
+namespace {
+
+struct SuiteKey {
+    HKEY root;
+    const char* path;
+};
+
+// Children before their parents. HKEY_CLASSES_ROOT "*" and "*\shellex" exist on
+// every Windows; they are listed for a system where they do not.
+const SuiteKey kSuiteKeys[] = {
+    {HKEY_CLASSES_ROOT, "*\\shellex\\PropertySheetHandlers"},
+    {HKEY_CLASSES_ROOT, "*\\shellex"},
+    {HKEY_CLASSES_ROOT, "*"},
+    {HKEY_LOCAL_MACHINE, "Software\\Farrowmere\\ShellExt"},
+    {HKEY_LOCAL_MACHINE, "Software\\Farrowmere"},
+};
+const int kSuiteKeyCount = sizeof kSuiteKeys / sizeof kSuiteKeys[0];
+const int kMakerKey = kSuiteKeyCount - 1;
+
+// A REG_DWORD in the maker's key: bit i set when the suite created kSuiteKeys[i].
+const char kRecordName[] = "KelvaraCreatedKeys";
+
+bool SuiteKeyExists(int index)
+{
+    ScopedKey key;
+    return key.Open(kSuiteKeys[index].root, kSuiteKeys[index].path, KEY_QUERY_VALUE);
+}
+
+// No subkey and no value, apart from the record in the maker's key.
+bool SuiteKeyIsEmpty(int index)
+{
+    ScopedKey key;
+    if (!key.Open(kSuiteKeys[index].root, kSuiteKeys[index].path, KEY_QUERY_VALUE))
+        return false;
+    DWORD subkeys = 0;
+    DWORD values = 0;
+    if (RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                         nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return false;
+    if (index == kMakerKey && values == 1 &&
+        RegQueryValueExA(key.Get(), kRecordName, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+        values = 0;
+    return subkeys == 0 && values == 0;
+}
+
+DWORD ReadRecord(HKEY makerKey)
+{
+    DWORD record = 0;
+    DWORD size = sizeof record;
+    DWORD type = 0;
+    if (RegQueryValueExA(makerKey, kRecordName, nullptr, &type, reinterpret_cast<BYTE*>(&record), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof record)
+        return 0;
+    return record;
+}
+
+LONG WriteRecord(HKEY makerKey, DWORD record)
+{
+    return RegSetValueExA(makerKey, kRecordName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&record),
+                          sizeof record);
+}
+
+}  // namespace
+
+DWORD AbsentSuiteKeys()
+{
+    DWORD absent = 0;
+    for (int i = 0; i < kSuiteKeyCount; ++i)
+        if (!SuiteKeyExists(i))
+            absent |= 1u << i;
+    return absent;
+}
+
+bool RecordCreatedSuiteKeys(DWORD absentBefore)
+{
+    DWORD created = absentBefore & ~AbsentSuiteKeys();
+    if (!created)
+        return true;
+    ScopedKey maker;
+    DWORD disposition = 0;
+    if (RegCreateKeyExA(kSuiteKeys[kMakerKey].root, kSuiteKeys[kMakerKey].path, 0, nullptr,
+                        REG_OPTION_NON_VOLATILE, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, maker.Receive(),
+                        &disposition) != ERROR_SUCCESS) {
+        *maker.Receive() = nullptr;
+        return false;
+    }
+    if (disposition == REG_CREATED_NEW_KEY)
+        created |= 1u << kMakerKey;
+    return WriteRecord(maker.Get(), ReadRecord(maker.Get()) | created) == ERROR_SUCCESS;
+}
+
+DWORD RemoveEmptySuiteKeys(DWORD mask)
+{
+    DWORD removed = 0;
+    for (int i = 0; i < kSuiteKeyCount; ++i) {
+        if ((mask & (1u << i)) && SuiteKeyIsEmpty(i) &&
+            RegDeleteKeyA(kSuiteKeys[i].root, kSuiteKeys[i].path) == ERROR_SUCCESS)
+            removed |= 1u << i;
+    }
+    return removed;
+}
+
+void RemoveRecordedSuiteKeys()
+{
+    DWORD record;
+    {
+        ScopedKey maker;
+        if (!maker.Open(kSuiteKeys[kMakerKey].root, kSuiteKeys[kMakerKey].path, KEY_QUERY_VALUE))
+            return;
+        record = ReadRecord(maker.Get());
+    }
+    DWORD left = record & ~RemoveEmptySuiteKeys(record);
+    // The maker's key is still there: it was not the suite's, or it holds more.
+    ScopedKey maker;
+    if (left == record || !maker.Open(kSuiteKeys[kMakerKey].root, kSuiteKeys[kMakerKey].path, KEY_SET_VALUE))
+        return;
+    if (left)
+        WriteRecord(maker.Get(), left);
+    else
+        RegDeleteValueA(maker.Get(), kRecordName);
+}
