@@ -197,9 +197,13 @@ void OnCommand(HWND dialog, int id, int code)
 }
 
 // The flags are read again now, so bits another writer changed meanwhile survive.
+// Flags 0 switch the whole extension off: setting the Stretch bit there would turn
+// it back on, so they are left as they are.
 void SaveStretchState(HWND dialog)
 {
     UINT flags = ReadSetting(IDS_FLAGS_KEY, kDefaultFlags);
+    if (flags == 0)
+        return;
     if (IsDlgButtonChecked(dialog, IDC_STRETCH) == BST_CHECKED)
         WriteSetting(IDS_FLAGS_KEY, flags | kFlagStretch);
     else

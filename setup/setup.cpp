@@ -77,8 +77,30 @@ bool SetupIniNamesThisProduct()
     return lstrcmpiA(name, kProductName) == 0;
 }
 
+// A component is loaded by its full path, yet its imports are looked for in the
+// program's directory first, where a library of the same name may have been put (a
+// downloads folder). Where the running Windows offers it, they come from the system
+// directory only. Windows 95, 98 and NT 4 have neither function, so both are looked
+// up; SetDllDirectoryA("") takes only the current directory out of the search.
+void RestrictLibrarySearch()
+{
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    if (!kernel)
+        return;
+    typedef BOOL(WINAPI * SetDefaultDllDirectoriesFunction)(DWORD);
+    typedef BOOL(WINAPI * SetDllDirectoryAFunction)(LPCSTR);
+    auto setDefaultDirectories = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
+        GetProcAddress(kernel, "SetDefaultDllDirectories"));
+    if (setDefaultDirectories && setDefaultDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32))
+        return;
+    auto setDirectory = reinterpret_cast<SetDllDirectoryAFunction>(GetProcAddress(kernel, "SetDllDirectoryA"));
+    if (setDirectory)
+        setDirectory("");
+}
+
 void RunSetup()
 {
+    RestrictLibrarySearch();
     if (AnotherCopyIsRunning())
         return;
     moduleInstance = GetModuleHandleA(nullptr);

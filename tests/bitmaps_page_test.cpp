@@ -552,7 +552,8 @@ TEST_F(BitmapsPage, StretchIsRememberedAfterCancelAndShownOnTheNextFilesPage)
 }
 
 // The settings page may write the flags while the sheet is open; closing the sheet
-// changes only the Stretch bit of what the file holds then.
+// changes only the Stretch bit of what the file holds then. Flags 0 (the extension
+// switched off) stay 0, whatever the check box shows.
 TEST_F(BitmapsPage, ClosingKeepsTheFlagsAnotherWriterChangedMeanwhile)
 {
     struct Row {
@@ -566,6 +567,7 @@ TEST_F(BitmapsPage, ClosingKeepsTheFlagsAnotherWriterChangedMeanwhile)
         {39, false, 0x37, 0x17},
         {0x27, true, 0x05, 0x25},
         {0x07, false, 0x1f, 0x1f},
+        {39, true, 0, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.writtenMeanwhile);

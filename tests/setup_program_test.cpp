@@ -44,7 +44,7 @@ std::string SystemDirectory()
 }
 
 const char* const kStandIns[] = {"ALPHA.DLL", "BRAVO.DLL", "CHARLIE.DLL", "TWELVECH.DLL",
-                                 "REFUSING.DLL", "NOENTRY.DLL", "APPLET.CPL"};
+                                 "REFUSING.DLL", "NOENTRY.DLL", "APPLET.CPL", "IMPORTER.DLL", "PLANTED.DLL"};
 
 const char kApplication[] = "[Application]\r\nName=Kelvara\r\n";
 const char kApplet[] = "[ControlPanel]\r\nKelvara=APPLET.CPL\r\n";
@@ -319,6 +319,13 @@ TEST_F(SetupProgram, FailuresNameTheComponentAndTheRestIsInstalled)
         {"no applet entry", "Alpha=ALPHA.DLL\r\n", "", {"ALPHA|Install Kelvara"}, {"Control Panel applet"}},
         {"every component fails, the applet still installs", "Broken=REFUSING.DLL\r\nMissing=NOSUCH.DLL\r\n",
          kApplet, {"REFUSING|Install Kelvara", "APPLET|Install Kelvara"}, {"Broken", "Missing"}},
+        // PLANTED.DLL lies beside the program, as a library planted in a downloads
+        // folder would. The program looks for the imports of its components in the
+        // system directory only, so IMPORTER.DLL does not load and PLANTED.DLL's
+        // DllMain, which would log "PLANTED|DllMain", never runs. Wine 8 honours
+        // that search: LoadLibraryA fails (error 126) without a message of its own.
+        {"an import beside the program only", "Importer=IMPORTER.DLL\r\n", kApplet, {"APPLET|Install Kelvara"},
+         {"Importer"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
