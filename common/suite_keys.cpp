@@ -94,15 +94,12 @@ bool RecordCreatedSuiteKeys(DWORD absentBefore)
     return WriteRecord(maker.Get(), ReadRecord(maker.Get()) | created) == ERROR_SUCCESS;
 }
 
-DWORD RemoveEmptySuiteKeys(DWORD mask)
+void RemoveEmptySuiteKeys(DWORD mask)
 {
-    DWORD removed = 0;
     for (int i = 0; i < kSuiteKeyCount; ++i) {
-        if ((mask & (1u << i)) && SuiteKeyIsEmpty(i) &&
-            RegDeleteKeyA(kSuiteKeys[i].root, kSuiteKeys[i].path) == ERROR_SUCCESS)
-            removed |= 1u << i;
+        if ((mask & (1u << i)) && SuiteKeyIsEmpty(i))
+            RegDeleteKeyA(kSuiteKeys[i].root, kSuiteKeys[i].path);
     }
-    return removed;
 }
 
 void RemoveRecordedSuiteKeys()
@@ -114,7 +111,9 @@ void RemoveRecordedSuiteKeys()
             return;
         record = ReadRecord(maker.Get());
     }
-    DWORD left = record & ~RemoveEmptySuiteKeys(record);
+    // What an earlier removal took away is no longer the record's either.
+    RemoveEmptySuiteKeys(record);
+    DWORD left = record & ~AbsentSuiteKeys();
     // The maker's key is still there: it was not the suite's, or it holds more.
     ScopedKey maker;
     if (left == record || !maker.Open(kSuiteKeys[kMakerKey].root, kSuiteKeys[kMakerKey].path, KEY_SET_VALUE))

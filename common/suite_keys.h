@@ -13,8 +13,8 @@ DWORD AbsentSuiteKeys();
 bool RecordCreatedSuiteKeys(DWORD absentBefore);
 
 // Removes, children first, each container of mask that holds nothing (the maker's
-// key may still hold the record); the bits of those removed.
-DWORD RemoveEmptySuiteKeys(DWORD mask);
+// key may still hold the record).
+void RemoveEmptySuiteKeys(DWORD mask);
 
 // The same for every container the record names, after a removal: the record goes
 // with the last of them. Failures are left for the next removal to retry.

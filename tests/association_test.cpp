@@ -256,6 +256,8 @@ TEST_F(Association, InstallTakesOverDotDocWithABackup)
 
 class RoundTrip : public Association, public ::testing::WithParamInterface<DWORD> {};
 
+LONG WINAPI DeleteNoTree(HKEY, LPCWSTR) { return ERROR_SUCCESS; }
+
 TEST_P(RoundTrip, UninstallRestoresTheAssociationAndLeavesNothing)
 {
     MakeClasses();
@@ -263,6 +265,11 @@ TEST_P(RoundTrip, UninstallRestoresTheAssociationAndLeavesNothing)
     ASSERT_TRUE(SetRegistryBytes(HKEY_CLASSES_ROOT, previousClass + "\\shell\\print", nullptr, REG_SZ, "&Print"));
     fakeVersion = GetParam();
     RegistryTree doc = Tree(".doc"), txt = Tree(".txt"), previous = Tree(previousClass), text = Tree(textClass);
+    // As a setup library that removes only keys without subkeys (Wine's removes the
+    // whole tree): the uninstall section must name subkeys before their keys.
+    ImportPatch leavesOnly(GetModuleHandleA("setupapi.dll"), "advapi32.dll", "RegDeleteTreeW",
+                           reinterpret_cast<const void*>(&DeleteNoTree));
+    ASSERT_TRUE(leavesOnly.Applied());
 
     ASSERT_TRUE(install(owner));
     EXPECT_EQ("Quorbin", Value(".doc"));
@@ -382,11 +389,27 @@ TEST_F(Association, PreviousClassWithoutShellStillGivesItsDescription)
     EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, "Quorbin\\shell\\.doc"));
 }
 
-TEST_F(Association, NoToTheQuestionRemovesTheWholeClass)
+// No takes back what this install did: over an installation, whose class ".doc"
+// names, nothing goes; a first install leaves nothing.
+TEST_F(Association, NoToTheQuestionTakesBackThisInstallOnly)
 {
+    MakeClasses();
+    ASSERT_TRUE(install(owner));
+    RegistryTree installedClass = Tree("Quorbin"), installedDoc = Tree(".doc");
+    DeleteRegistryTree(HKEY_CLASSES_ROOT, textClass + "\\shell");
+    boxes->Answer({IDNO});
+    EXPECT_FALSE(install(owner));
+    ExpectBoxes({ContinueAfterError(owner)});
+    EXPECT_EQ(installedClass, Tree("Quorbin")) << DescribeRegistryTree(Tree("Quorbin"));
+    EXPECT_EQ(installedDoc, Tree(".doc"));
+    EXPECT_TRUE(RegistryKeyExists(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kClassId));
+    ASSERT_TRUE(uninstall(owner));
+    RemoveComponent();
+
     MakeClasses();
     DeleteRegistryTree(HKEY_CLASSES_ROOT, previousClass + "\\shell");
     RegistryTree doc = Tree(".doc");
+    NewBoxes();
     boxes->Answer({IDNO});
     EXPECT_FALSE(install(owner));
     ExpectBoxes({ContinueAfterError(owner)});

@@ -196,6 +196,8 @@ TEST_F(Uninstaller, KeyWithNothingListableRemovesTheApplet)
     EXPECT_EQ(1u, observer.sections.size());
     EXPECT_EQ(1u, observer.rebootPrompts.size());
     EXPECT_FALSE(FileExists(temp / "KELVARA.INI"));
+    // The applet's removal takes its own value only.
+    EXPECT_EQ(2u, key.Values().size());
 }
 
 // The listing calls RegEnumValueA until the key has no more values; a key deleted
@@ -365,6 +367,8 @@ TEST_F(Uninstaller, ComponentThatKeepsItsValueLetsTheAppletGo)
     EXPECT_EQ(1u, observer.sections.size());
     EXPECT_FALSE(FileExists(temp / "KELVARA.INI"));
     EXPECT_EQ(1u, observer.rebootPrompts.size());
+    // Still installed, still listed for the next run.
+    EXPECT_EQ(1u, key.Values().size());
 }
 
 // A component whose library file is gone has nothing left to remove it: it is

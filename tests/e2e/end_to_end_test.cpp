@@ -614,24 +614,11 @@ const char* const kUserBookkeeping[] = {
     "Software\\Microsoft\\Notepad",                 // the editor the tests open keeps its window settings
     "Software\\Wine\\Temporary System Parameters",  // user32's copy of changed system parameters
 };
-// Keys that the installation creates as containers of its own entries and that
-// stay, empty, because they are not the suite's alone: the registration point of
-// every file's property-sheet handlers, and the maker's key (an INF can only delete
-// a key with everything below it, which would take other products of the maker).
-const char* const kSharedContainers[] = {
-    "Software\\Classes\\*\\shellex\\PropertySheetHandlers",
-    "Software\\Farrowmere",
-};
-
 bool IsBookkeeping(const std::string& root, const RegistryDifference& difference)
 {
     if (root == "HKLM") {
         for (const char* prefix : kMachineBookkeeping)
             if (IsUnder(difference.key, prefix))
-                return true;
-        for (const char* container : kSharedContainers)
-            if (difference.kind == RegistryDifference::KeyAdded && difference.emptyKey &&
-                IsUnder(difference.key, container) && difference.key.size() == strlen(container))
                 return true;
         return false;
     }
