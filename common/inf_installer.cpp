@@ -18,10 +18,6 @@ const UINT kInstallFlags = SPINST_LOGCONFIG | SPINST_INIFILES | SPINST_REGISTRY 
 // SP_COPY_NEWER | SP_COPY_IN_USE_NEEDS_REBOOT | SP_COPY_FORCE_IN_USE
 const DWORD kCopyFlags = 0x304;
 
-}  // namespace
-
-namespace {
-
 // Opens the INF file, reporting a faulty or missing one; INVALID_HANDLE_VALUE then.
 HINF OpenInf(HWND hwnd, const char* infPath)
 {

@@ -25,60 +25,40 @@ int callsMade = 0;
 int failAt = 0;  // 0: none
 bool Fault() { return ++callsMade == failAt; }
 
-template <typename F> F Real(const char* dll, const char* name)
+// The stand-ins call the real functions through the test program's own imports.
+LONG WINAPI FailingCreateKeyA(HKEY key, LPCSTR name, DWORD reserved, LPSTR cls, DWORD options, REGSAM access,
+                              LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition)
 {
-    return reinterpret_cast<F>(GetProcAddress(GetModuleHandleA(dll), name));
+    return Fault() ? ERROR_ACCESS_DENIED
+                   : RegCreateKeyExA(key, name, reserved, cls, options, access, security, result, disposition);
 }
-
-LONG WINAPI FaultyCreateKeyA(HKEY key, LPCSTR name, DWORD reserved, LPSTR cls, DWORD options, REGSAM access,
-                             LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition)
+LONG WINAPI FailingCreateKeyW(HKEY key, LPCWSTR name, DWORD reserved, LPWSTR cls, DWORD options, REGSAM access,
+                              LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition)
 {
-    if (Fault())
-        return ERROR_ACCESS_DENIED;
-    return Real<decltype(&RegCreateKeyExA)>("advapi32.dll", "RegCreateKeyExA")(key, name, reserved, cls, options,
-                                                                              access, security, result, disposition);
+    return Fault() ? ERROR_ACCESS_DENIED
+                   : RegCreateKeyExW(key, name, reserved, cls, options, access, security, result, disposition);
 }
-LONG WINAPI FaultyCreateKeyW(HKEY key, LPCWSTR name, DWORD reserved, LPWSTR cls, DWORD options, REGSAM access,
-                             LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition)
+LONG WINAPI FailingSetValueA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size)
 {
-    if (Fault())
-        return ERROR_ACCESS_DENIED;
-    return Real<decltype(&RegCreateKeyExW)>("advapi32.dll", "RegCreateKeyExW")(key, name, reserved, cls, options,
-                                                                              access, security, result, disposition);
+    return Fault() ? ERROR_ACCESS_DENIED : RegSetValueExA(key, name, reserved, type, data, size);
 }
-LONG WINAPI FaultySetValueA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size)
+LONG WINAPI FailingSetValueW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size)
 {
-    if (Fault())
-        return ERROR_ACCESS_DENIED;
-    return Real<decltype(&RegSetValueExA)>("advapi32.dll", "RegSetValueExA")(key, name, reserved, type, data, size);
+    return Fault() ? ERROR_ACCESS_DENIED : RegSetValueExW(key, name, reserved, type, data, size);
 }
-LONG WINAPI FaultySetValueW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size)
+LONG WINAPI FailingDeleteValueA(HKEY key, LPCSTR name)
 {
-    if (Fault())
-        return ERROR_ACCESS_DENIED;
-    return Real<decltype(&RegSetValueExW)>("advapi32.dll", "RegSetValueExW")(key, name, reserved, type, data, size);
+    return Fault() ? ERROR_ACCESS_DENIED : RegDeleteValueA(key, name);
 }
-LONG WINAPI FaultyDeleteValueA(HKEY key, LPCSTR name)
+LONG WINAPI FailingDeleteKeyA(HKEY key, LPCSTR name)
 {
-    if (Fault())
-        return ERROR_ACCESS_DENIED;
-    return RegDeleteValueA(key, name);
+    return Fault() ? ERROR_ACCESS_DENIED : RegDeleteKeyA(key, name);
 }
-LONG WINAPI FaultyDeleteKeyA(HKEY key, LPCSTR name)
+BOOL WINAPI FailingSection(HWND owner, HINF inf, PCSTR section, UINT flags, HKEY root, PCSTR source, UINT copyFlags,
+                           PSP_FILE_CALLBACK_A callback, PVOID context, HDEVINFO devices, PSP_DEVINFO_DATA device)
 {
-    if (Fault())
-        return ERROR_ACCESS_DENIED;
-    return RegDeleteKeyA(key, name);
-}
-BOOL WINAPI FaultySection(HWND owner, HINF inf, PCSTR section, UINT flags, HKEY root, PCSTR source, UINT copyFlags,
-                          PSP_FILE_CALLBACK_A callback, PVOID context, HDEVINFO devices, PSP_DEVINFO_DATA device)
-{
-    if (Fault()) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
-    return SetupInstallFromInfSectionA(owner, inf, section, flags, root, source, copyFlags, callback, context,
-                                       devices, device);
+    return !Fault() && SetupInstallFromInfSectionA(owner, inf, section, flags, root, source, copyFlags, callback,
+                                                   context, devices, device);
 }
 
 // The Windows family GetVersion answers: Windows 98 or Windows XP.
@@ -102,19 +82,19 @@ struct Patch {
     const void* replacement;
 };
 const Patch kDeliverablePatches[] = {
-    {"advapi32.dll", "RegCreateKeyExA", reinterpret_cast<const void*>(&FaultyCreateKeyA)},
-    {"advapi32.dll", "RegSetValueExA", reinterpret_cast<const void*>(&FaultySetValueA)},
-    {"advapi32.dll", "RegDeleteValueA", reinterpret_cast<const void*>(&FaultyDeleteValueA)},
-    {"advapi32.dll", "RegDeleteKeyA", reinterpret_cast<const void*>(&FaultyDeleteKeyA)},
-    {"setupapi.dll", "SetupInstallFromInfSectionA", reinterpret_cast<const void*>(&FaultySection)},
+    {"advapi32.dll", "RegCreateKeyExA", reinterpret_cast<const void*>(&FailingCreateKeyA)},
+    {"advapi32.dll", "RegSetValueExA", reinterpret_cast<const void*>(&FailingSetValueA)},
+    {"advapi32.dll", "RegDeleteValueA", reinterpret_cast<const void*>(&FailingDeleteValueA)},
+    {"advapi32.dll", "RegDeleteKeyA", reinterpret_cast<const void*>(&FailingDeleteKeyA)},
+    {"setupapi.dll", "SetupInstallFromInfSectionA", reinterpret_cast<const void*>(&FailingSection)},
     {"user32.dll", "MessageBoxA", reinterpret_cast<const void*>(&AnswerBox)},
     {"kernel32.dll", "GetVersion", reinterpret_cast<const void*>(&AnswerVersion)},
 };
 // Wine's setup library is a PE module: its own registry writes fail too.
 const Patch kSetupLibraryPatches[] = {
-    {"advapi32.dll", "RegCreateKeyExW", reinterpret_cast<const void*>(&FaultyCreateKeyW)},
-    {"advapi32.dll", "RegSetValueExA", reinterpret_cast<const void*>(&FaultySetValueA)},
-    {"advapi32.dll", "RegSetValueExW", reinterpret_cast<const void*>(&FaultySetValueW)},
+    {"advapi32.dll", "RegCreateKeyExW", reinterpret_cast<const void*>(&FailingCreateKeyW)},
+    {"advapi32.dll", "RegSetValueExA", reinterpret_cast<const void*>(&FailingSetValueA)},
+    {"advapi32.dll", "RegSetValueExW", reinterpret_cast<const void*>(&FailingSetValueW)},
 };
 
 // The patches of each module that takes part; those of a component library that the
@@ -159,6 +139,8 @@ BOOL WINAPI UnpatchAndFree(HMODULE module)
 const char* const kClasses[] = {".doc", ".txt", "KvtFaultWord", "KvtFaultText"};
 void MakeClasses()
 {
+    for (const char* name : kClasses)
+        DeleteRegistryTree(HKEY_CLASSES_ROOT, name);
     SetRegistryString(HKEY_CLASSES_ROOT, ".doc", nullptr, "KvtFaultWord");
     SetRegistryString(HKEY_CLASSES_ROOT, "KvtFaultWord", nullptr, "Word document");
     SetRegistryString(HKEY_CLASSES_ROOT, "KvtFaultWord\\DefaultIcon", nullptr, "word.exe,1");
@@ -318,15 +300,9 @@ protected:
 
     TempDir source{"kvf"};
     OwnerWindow installer{"Install Kelvara"};
-    SavedRegistryKeys classes{HKEY_CLASSES_ROOT, {".doc", ".txt", "KvtFaultWord", "KvtFaultText"}};
-    // Put back after a failure, so that no later test finds the suite half installed.
-    SavedRegistryKeys suite{HKEY_LOCAL_MACHINE,
-                            {"Software\\Farrowmere", "Software\\Classes\\Quorbin",
-                             "Software\\Classes\\CLSID\\{6F0C5E2A-3B7D-4C1E-9A52-8E4D1B7A2C01}",
-                             "Software\\Classes\\CLSID\\{6F0C5E2A-3B7D-4C1E-9A52-8E4D1B7A2C02}",
-                             "Software\\Classes\\*\\shellex\\PropertySheetHandlers",
-                             "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved",
-                             "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kelvara"}};
+    // Put back after a failure too, so that no later test finds the suite half there.
+    SavedRegistryKeys classes{HKEY_CLASSES_ROOT, {"KvtFaultWord", "KvtFaultText"}};
+    SavedRegistryKeys suite{HKEY_LOCAL_MACHINE, {std::begin(kSuiteKeys), std::end(kSuiteKeys)}};
     std::map<std::string, RegistryTree> classesBefore;
     std::vector<HMODULE> modules;
 };
