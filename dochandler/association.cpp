@@ -183,6 +183,7 @@ bool DeleteRegTree(HKEY parent, const char* name)
 bool CopyDocumentVerbs(HKEY classKey, char* backupClass, int size)
 {
     backupClass[0] = '\0';
+    bool copied = true;
     char docName[16] = "";
     char shellName[16] = "";
     char className[32] = "";
@@ -210,9 +211,8 @@ bool CopyDocumentVerbs(HKEY classKey, char* backupClass, int size)
             return true;
         }
         char description[32];
-        if (ReadRegistryString(previousClass.Get(), nullptr, description, sizeof description) &&
-            WriteString(classKey, nullptr, description) != ERROR_SUCCESS)
-            return false;
+        if (ReadRegistryString(previousClass.Get(), nullptr, description, sizeof description))
+            copied = WriteString(classKey, nullptr, description) == ERROR_SUCCESS;
     }
 
     char verbsName[kKeyNameSize];
@@ -225,7 +225,6 @@ bool CopyDocumentVerbs(HKEY classKey, char* backupClass, int size)
         return false;
 
     LONG result;
-    bool copied = true;
     for (DWORD index = 0;; ++index) {
         char verb[kNameSize];
         DWORD verbSize = sizeof verb;
@@ -237,9 +236,13 @@ bool CopyDocumentVerbs(HKEY classKey, char* backupClass, int size)
         if (!oldVerb.Open(verbs.Get(), verb, KEY_READ))
             continue;
         ScopedKey newVerb;
-        copied = CreateOwnedKey(newVerb, shell.Get(), open ? docName : verb) &&
-                 CopyRegTree(newVerb.Get(), oldVerb.Get()) &&
-                 (!open || WriteDisplayName(newVerb.Get(), IDS_WORD_VERB_NAME)) && copied;
+        if (!CreateOwnedKey(newVerb, shell.Get(), open ? docName : verb)) {
+            copied = false;
+            continue;
+        }
+        copied = CopyRegTree(newVerb.Get(), oldVerb.Get()) && copied;
+        if (open)
+            copied = WriteDisplayName(newVerb.Get(), IDS_WORD_VERB_NAME) && copied;
     }
     return result == ERROR_NO_MORE_ITEMS && copied;
 }
@@ -276,7 +279,8 @@ bool AddTextVerb(HKEY classKey)
     ScopedKey newVerb;
     if (!CreateOwnedKey(newVerb, classKey, newName))
         return false;
-    return CopyRegTree(newVerb.Get(), open.Get()) && WriteDisplayName(newVerb.Get(), IDS_TEXT_VERB_NAME);
+    bool copied = CopyRegTree(newVerb.Get(), open.Get());
+    return WriteDisplayName(newVerb.Get(), IDS_TEXT_VERB_NAME) && copied;
 }
 
 // Every message box is owned by hwnd; the INF section gets it on the 95/98 family
