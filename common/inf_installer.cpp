@@ -200,6 +200,14 @@ BOOL InstallInfSection(HWND hwnd)
     return ok;
 }
 
+BOOL UninstallInfSection(HWND hwnd)
+{
+    if (!InstallSection(hwnd, UninstallSectionName()))
+        return FALSE;
+    RemoveRecordedSuiteKeys();
+    return TRUE;
+}
+
 void GetOwnInfPath(char* path, int size)
 {
     path[0] = '\0';

@@ -10,11 +10,16 @@
 BOOL RunInfSection(HWND hwnd, const char* section, const char* infPath);
 
 // Runs the install section for the running Windows family of the INF file beside
-// this module (GetOwnInfPath), with the messages of RunInfSection. The section counts as installed only
-// when every value its AddReg lists write is in place afterwards. When it fails on a
-// first install, what it did is taken back without a message or window: the
-// uninstall section, the values it wrote, the suite's container keys it created.
+// this module (GetOwnInfPath), with the messages of RunInfSection. The section
+// counts as installed only when every value its AddReg lists write is in place
+// afterwards. When it fails on a first install, what it did is taken back without a
+// message or window: the uninstall section, the values it wrote, the suite's
+// container keys it created.
 BOOL InstallInfSection(HWND hwnd);
+
+// Runs the uninstall section of the same INF file; once it has, the suite's
+// container keys that are left empty go too. TRUE when the section was installed.
+BOOL UninstallInfSection(HWND hwnd);
 
 // The components' variant: the INF file beside this module, named after it.
 BOOL InstallSection(HWND hwnd, const char* section);

@@ -8,7 +8,6 @@
 #include "registry.h"
 #include "resource.h"
 #include "scoped.h"
-#include "suite_keys.h"
 
 namespace {
 
@@ -381,8 +380,5 @@ extern "C" BOOL WINAPI Uninstall(HWND hwnd)
         ShowMessage(hwnd, IDS_REGISTRY_FAILED, MB_ICONERROR);
         return FALSE;
     }
-    if (!InstallSection(IsWindows95Family() ? hwnd : nullptr, UninstallSectionName()))
-        return FALSE;
-    RemoveRecordedSuiteKeys();
-    return TRUE;
+    return UninstallInfSection(IsWindows95Family() ? hwnd : nullptr);
 }

@@ -1,7 +1,6 @@
 // Install and Uninstall: the component's INF sections for the running Windows family.
 #include "inf_installer.h"
 #include "module.h"
-#include "suite_keys.h"
 
 // On the NT family the setup library's windows and the messages have no owner. A
 // failed install has been taken back.
@@ -12,8 +11,5 @@ extern "C" BOOL WINAPI Install(HWND hwnd)
 
 extern "C" BOOL WINAPI Uninstall(HWND hwnd)
 {
-    if (!InstallSection(IsWindows95Family() ? hwnd : nullptr, UninstallSectionName()))
-        return FALSE;
-    RemoveRecordedSuiteKeys();
-    return TRUE;
+    return UninstallInfSection(IsWindows95Family() ? hwnd : nullptr);
 }
