@@ -39,7 +39,7 @@ private:
 UINT CALLBACK PageCallback(HWND, UINT message, LPPROPSHEETPAGEA page)
 {
     if (message == PSPCB_RELEASE && page->lParam)
-        reinterpret_cast<PropSheetExtension*>(page->lParam)->Release();
+        reinterpret_cast<PropSheetExtension*>(page->lParam)->PageReleased();
     return 1;
 }
 
@@ -53,7 +53,7 @@ IUnknown* NewComponentObject()
 PropSheetExtension::PropSheetExtension()
     : refCount(0), dataObject(nullptr), fileName(nullptr), fileExtension(nullptr), fileCount(0),
       module(nullptr), fileIcon(nullptr), walkDepth(0), walkList(nullptr), walkSize(0), walkStart(0),
-      walkIndex(0), walkOffset(0)
+      walkIndex(0), walkOffset(0), pageCount(0), retiredIcons(nullptr)
 {
     filePath[0] = '\0';
     InterlockedIncrement(&objectCount);
@@ -67,6 +67,7 @@ PropSheetExtension::~PropSheetExtension()
         FreeLibrary(module);
     if (fileIcon)
         DestroyIcon(fileIcon);
+    DestroyRetiredIcons();
     InterlockedDecrement(&objectCount);
 }
 
@@ -111,6 +112,12 @@ STDMETHODIMP PropSheetExtension::Initialize(PCIDLIST_ABSOLUTE, IDataObject* sele
         return E_FAIL;
     dataObject = selection;
     dataObject->AddRef();
+    // Nothing of an earlier selection stays: AddPages goes on as on a new object.
+    if (module && module != MODULE_UNAVAILABLE)
+        FreeLibrary(module);
+    module = nullptr;
+    fileCount = 0;
+    ReplaceFileIcon(nullptr);
 
     DropList drop(dataObject);
     if (FAILED(drop.Result())) {
@@ -138,21 +145,46 @@ BOOL PropSheetExtension::ProbeSelection()
         fileCount = DragQueryFileA(drop.Get(), 0xFFFFFFFF, nullptr, 0);
         DragQueryFileA(drop.Get(), 0, filePath, sizeof filePath);
     }
-    if (fileIcon) {
-        // A second AddPages on the same object: the earlier icon is replaced.
-        DestroyIcon(fileIcon);
-        fileIcon = nullptr;
-    }
     if (fileCount > 1) {
+        if (module && module != MODULE_UNAVAILABLE)
+            FreeLibrary(module);
         module = MODULE_UNAVAILABLE;
-        fileIcon = LoadIconA(moduleInstance, MAKEINTRESOURCEA(IDI_PINDREL));
+        ReplaceFileIcon(LoadIconA(moduleInstance, MAKEINTRESOURCEA(IDI_PINDREL)));
         return TRUE;
     }
     SHFILEINFOA info = {};
-    if (!SHGetFileInfoA(filePath, 0, &info, sizeof info, SHGFI_ICON))
-        return FALSE;
-    fileIcon = info.hIcon;
-    return TRUE;
+    BOOL found = SHGetFileInfoA(filePath, 0, &info, sizeof info, SHGFI_ICON) != 0;
+    ReplaceFileIcon(found ? info.hIcon : nullptr);
+    return found;
+}
+
+void PropSheetExtension::ReplaceFileIcon(HICON icon)
+{
+    if (fileIcon && fileIcon != icon) {
+        RetiredIcon* retired = pageCount > 0 ? new (std::nothrow) RetiredIcon{fileIcon, retiredIcons} : nullptr;
+        if (retired)
+            retiredIcons = retired;
+        else if (pageCount == 0)
+            DestroyIcon(fileIcon);
+        // else it is left to the system rather than destroyed under a page.
+    }
+    fileIcon = icon;
+}
+
+void PropSheetExtension::DestroyRetiredIcons()
+{
+    while (RetiredIcon* retired = retiredIcons) {
+        retiredIcons = retired->next;
+        DestroyIcon(retired->icon);
+        delete retired;
+    }
+}
+
+void PropSheetExtension::PageReleased()
+{
+    if (InterlockedDecrement(&pageCount) == 0)
+        DestroyRetiredIcons();
+    Release();
 }
 
 bool PropSheetExtension::GetTargetPath(char* buffer, int size)
@@ -284,6 +316,7 @@ BOOL PropSheetExtension::AddPage(UINT dialogId, DLGPROC dialogProc, LPFNSVADDPRO
         Release();
         return FALSE;
     }
+    InterlockedIncrement(&pageCount);
     if (!addPage(handle, lParam)) {
         DestroyPropertySheetPage(handle);
         return FALSE;

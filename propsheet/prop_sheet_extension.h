@@ -26,6 +26,8 @@ public:
 
     // For the pages.
     BOOL LoadModule();
+    // PSPCB_RELEASE of one of the object's pages: gives back the page's reference.
+    void PageReleased();
     UINT GetSelectedFile(UINT index, char* buffer, UINT size);
     // A loop over the whole selection reads the drop list once: the shell renders
     // it afresh for every GetData (Wine's folders the whole list each time) and
@@ -57,7 +59,18 @@ private:
     UINT walkIndex;
     SIZE_T walkOffset;
 
+    // Pages of the object that exist, and the icons of earlier selections that
+    // their windows may still show, destroyed once no page is left.
+    struct RetiredIcon {
+        HICON icon;
+        RetiredIcon* next;
+    };
+    LONG pageCount;
+    RetiredIcon* retiredIcons;
+
     BOOL ProbeSelection();
+    void ReplaceFileIcon(HICON icon);
+    void DestroyRetiredIcons();
     bool HasIcons();
     // The file to load or inspect: filePath, or a shortcut's target; false when a
     // shortcut cannot be resolved.

@@ -243,6 +243,63 @@ TEST_F(Extension, ObjectAndModuleLiveAsLongAsTheLastPage)
     EXPECT_EQ(0, LiveDataObjects());
 }
 
+TEST_F(Extension, InitializeAgainLeavesNothingOfTheEarlierSelection)
+{
+    ImportPatch load(pindrel.Module(), "kernel32.dll", "LoadLibraryExA", reinterpret_cast<void*>(&ModuleLedger::Load));
+    ImportPatch free(pindrel.Module(), "kernel32.dll", "FreeLibrary", reinterpret_cast<void*>(&ModuleLedger::Free));
+    ASSERT_TRUE(load.Applied() && free.Applied());
+    ModuleLedger::live.clear();
+    pindrel.WriteFlags(0x06);  // no Touch page to let the module go
+    IShellExtInit* extension = pindrel.NewExtension({library});
+    ASSERT_TRUE(extension);
+
+    struct Step {
+        std::vector<std::string> paths;
+        std::vector<std::string> tabs;
+        size_t modules;  // loaded by the extension after AddPages
+        const char* name;
+        LRESULT icons;  // RESLIB.DLL's three icon groups, or the shell's one icon
+    } steps[] = {
+        {{library}, Tabs({&kIcons, &kBitmaps}), 1, "RESLIB.DLL", 3},
+        {{text}, Tabs({&kIcons}), 0, "notes.txt", 1},
+        {{library}, Tabs({&kIcons, &kBitmaps}), 1, "RESLIB.DLL", 3},
+        {{library, text}, {}, 0, nullptr, 0},
+        {{library}, Tabs({&kIcons, &kBitmaps}), 1, "RESLIB.DLL", 3},
+    };
+    // Every step's sheet stays open: the icons of earlier selections are still shown.
+    std::vector<std::unique_ptr<SheetHost>> sheets;
+    std::vector<HICON> shown;
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        const Step& step = steps[i];
+        SCOPED_TRACE(i);
+        if (i > 0) {
+            IDataObject* data = CreateDropDataObject(step.paths);
+            EXPECT_EQ(S_OK, extension->Initialize(nullptr, data, nullptr));
+            data->Release();
+        }
+        sheets.emplace_back(new SheetHost);
+        EXPECT_EQ(step.tabs, ShowPages(extension, *sheets.back()));
+        EXPECT_EQ(step.modules, ModuleLedger::live.size());
+        if (!step.name)
+            continue;
+        HWND page = sheets.back()->SelectPage(0);
+        EXPECT_EQ(step.name, ControlText(page, IDC_FILE_NAME));
+        EXPECT_EQ(step.icons, SendDlgItemMessageA(page, IDC_ICON_LIST, LB_GETCOUNT, 0, 0));
+        shown.push_back(reinterpret_cast<HICON>(SendDlgItemMessageA(page, IDC_FILE_ICON, STM_GETICON, 0, 0)));
+    }
+    for (HICON icon : shown) {
+        ICONINFO info = {};
+        EXPECT_TRUE(GetIconInfo(icon, &info)) << "an icon destroyed under its page";
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+    }
+    extension->Release();
+    sheets.clear();
+    EXPECT_TRUE(ModuleLedger::live.empty());
+    EXPECT_EQ(S_OK, pindrel.CanUnloadNow());
+    EXPECT_EQ(0, LiveDataObjects());
+}
+
 TEST_F(Extension, PagesThatExplorerRefusesGiveTheirReferenceBack)
 {
     pindrel.WriteFlags(39);
