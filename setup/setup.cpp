@@ -47,7 +47,9 @@ void ReadSetupValue(UINT sectionId, UINT keyId, const char* defaultValue, char* 
 
 namespace {
 
-// Brings the first copy's dialog to the front when that copy is running.
+// Brings the first copy's active window to the front when that copy is running:
+// its dialog, or the message box or prompt open over it, which the user has to
+// answer before the disabled dialog can take anything.
 bool AnotherCopyIsRunning()
 {
     mutex = CreateMutexA(nullptr, FALSE, kMutexName);
@@ -57,7 +59,7 @@ bool AnotherCopyIsRunning()
     FormatWindowTitle(title, sizeof title);
     HWND running = FindWindowA(nullptr, title);
     if (running)
-        SetForegroundWindow(running);
+        SetForegroundWindow(GetLastActivePopup(running));
     return true;
 }
 

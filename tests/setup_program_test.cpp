@@ -521,32 +521,44 @@ TEST_F(SetupProgram, HelpShowsKelvaraHlpBesideTheProgramUntilTheDialogCloses)
 
 namespace {
 
-TEST_F(SetupProgram, SecondCopyBringsTheFirstToTheFrontAndEnds)
+TEST_F(SetupProgram, SecondCopyBringsTheFirstsActiveWindowToTheFrontAndEnds)
 {
-    HWND dialog = StartWithDialog(kApplication + std::string("[Components]\r\nAlpha=ALPHA.DLL\r\n") + kApplet);
+    HWND dialog = StartWithDialog(kApplication + std::string("[Components]\r\nAlpha=ALPHA.DLL\r\nBroken=REFUSING.DLL\r\n") +
+                                  kApplet);
     ASSERT_TRUE(dialog);
-    // A window of the test's own takes the front.
+    // A window of the test's own takes the front before each second copy starts.
     HWND front = CreateWindowExA(WS_EX_TOPMOST, "STATIC", "in front", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100,
                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     ASSERT_TRUE(front);
-    SetForegroundWindow(front);
-    ASSERT_TRUE(WaitUntil([front] { return GetForegroundWindow() == front; }));
+    auto startSecondCopy = [&] {
+        SetForegroundWindow(front);
+        ASSERT_TRUE(WaitUntil([front] { return GetForegroundWindow() == front; }));
+        std::unique_ptr<RunningProgram> second = setup.Start();
+        ASSERT_TRUE(second->Started());
+        EXPECT_TRUE(second->WaitForExit()) << "the second copy runs a dialog of its own";
+        EXPECT_EQ(0u, second->ExitCode());
+    };
 
-    std::unique_ptr<RunningProgram> second = setup.Start();
-    ASSERT_TRUE(second->Started());
-    EXPECT_TRUE(second->WaitForExit()) << "the second copy runs a dialog of its own";
-    EXPECT_EQ(0u, second->ExitCode());
+    startSecondCopy();
     EXPECT_TRUE(WaitUntil([dialog] { return GetForegroundWindow() == dialog; }))
         << "in front: " << Utf8(WindowText(GetForegroundWindow()));
     EXPECT_TRUE(setup.InstallLog().empty()) << "the second copy installed something";
+
+    // With a message box open over the disabled dialog, the box comes to the front.
+    PressButton(dialog, kContinue);
+    ForeignMessageBox failed = WaitForMessageBox(*program, dialog);
+    ASSERT_TRUE(failed.window);
+    startSecondCopy();
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == failed.window; }))
+        << "in front: " << Utf8(WindowText(GetForegroundWindow()));
     DestroyWindow(front);
 
     // The first copy goes on as before.
     EXPECT_TRUE(program->Running());
-    PressButton(dialog, kContinue);
     std::vector<ForeignMessageBox> boxes = DismissBoxesUntilExit(*program);
-    EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ((std::vector<std::string>{"ALPHA|Install Kelvara", "APPLET|Install Kelvara"}), setup.InstallLog());
+    EXPECT_EQ(std::vector<std::wstring>{InstallFailedText("Broken")}, Texts(boxes));
+    EXPECT_EQ((std::vector<std::string>{"ALPHA|Install Kelvara", "REFUSING|Install Kelvara", "APPLET|Install Kelvara"}),
+              setup.InstallLog());
 }
 
 // Under code page 932 the second byte of "\x95\x5c" has the value of '\'.
@@ -579,248 +591,6 @@ TEST(SetupProgramCodePage932, TrailByteOfABackslashIsNoSeparator)
         EXPECT_EQ(std::vector<std::wstring>{}, Texts(boxes));
         EXPECT_EQ((std::vector<std::string>{"ALPHA|Install Kelvara", "APPLET|Install Kelvara"}), setup.InstallLog());
     }
-}
-
-}  // namespace
-
-namespace {
-
-// The texts of a list view of another process: the item structure and the text
-// buffer are placed in that process, since a list view's messages carry pointers
-// that are not translated between processes.
-std::vector<std::wstring> ForeignListViewItems(HWND listView)
-{
-    std::vector<std::wstring> items;
-    DWORD processId = ProcessOf(listView);
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
-    if (!process)
-        return items;
-    const SIZE_T textChars = 260;
-    BYTE* remote = static_cast<BYTE*>(
-        VirtualAllocEx(process, nullptr, sizeof(LVITEMW) + textChars * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE));
-    int count = static_cast<int>(SendMessageW(listView, LVM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; remote && i < count; ++i) {
-        LVITEMW item = {};
-        item.mask = LVIF_TEXT;
-        item.iItem = i;
-        item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
-        item.cchTextMax = textChars;
-        WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
-        SendMessageW(listView, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(remote));
-        wchar_t text[260] = L"";
-        ReadProcessMemory(process, remote + sizeof(LVITEMW), text, sizeof text - sizeof(wchar_t), nullptr);
-        items.push_back(text);
-    }
-    if (remote)
-        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    CloseHandle(process);
-    return items;
-}
-
-BOOL CALLBACK FindListView(HWND window, LPARAM lParam)
-{
-    char name[32] = "";
-    GetClassNameA(window, name, sizeof name);
-    if (lstrcmpiA(name, "SysListView32") != 0)
-        return TRUE;
-    *reinterpret_cast<HWND*>(lParam) = window;
-    return FALSE;
-}
-
-// The names of the values of HKLM\Software\Farrowmere\ShellExt with their data.
-std::vector<std::pair<std::string, std::string>> ComponentKey()
-{
-    std::vector<std::pair<std::string, std::string>> values;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Farrowmere\\ShellExt", 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return values;
-    for (DWORD i = 0;; ++i) {
-        char name[256] = "";
-        BYTE data[512] = {};
-        DWORD nameSize = sizeof name, dataSize = sizeof data - 1;
-        if (RegEnumValueA(key, i, name, &nameSize, nullptr, nullptr, data, &dataSize) != ERROR_SUCCESS)
-            break;
-        values.emplace_back(name, reinterpret_cast<char*>(data));
-    }
-    RegCloseKey(key);
-    return values;
-}
-
-bool EndsWith(std::string text, std::string tail)
-{
-    CharUpperA(&text[0]);
-    CharUpperA(&tail[0]);
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-struct PropertiesRequest {
-    std::string path;
-};
-
-// Opens the shell's Properties dialog of a file as Explorer's context menu does;
-// returns when the dialog has closed.
-DWORD WINAPI OpenProperties(void* parameter)
-{
-    auto* request = static_cast<PropertiesRequest*>(parameter);
-    CoInitialize(nullptr);
-    IShellFolder* desktop = nullptr;
-    if (SUCCEEDED(SHGetDesktopFolder(&desktop))) {
-        wchar_t wide[MAX_PATH];
-        MultiByteToWideChar(CP_ACP, 0, request->path.c_str(), -1, wide, MAX_PATH);
-        LPITEMIDLIST item = nullptr;
-        if (SUCCEEDED(desktop->ParseDisplayName(nullptr, nullptr, wide, nullptr, &item, nullptr))) {
-            IShellFolder* parent = nullptr;
-            LPCITEMIDLIST child = nullptr;
-            if (SUCCEEDED(SHBindToParent(item, IID_IShellFolder, reinterpret_cast<void**>(&parent), &child))) {
-                IContextMenu* menu = nullptr;
-                if (SUCCEEDED(parent->GetUIObjectOf(nullptr, 1, &child, IID_IContextMenu, nullptr,
-                                                    reinterpret_cast<void**>(&menu)))) {
-                    HMENU popup = CreatePopupMenu();
-                    menu->QueryContextMenu(popup, 0, 1, 0x7fff, CMF_NORMAL);
-                    CMINVOKECOMMANDINFO info = {};
-                    info.cbSize = sizeof info;
-                    info.lpVerb = "properties";
-                    info.nShow = SW_SHOWNORMAL;
-                    menu->InvokeCommand(&info);
-                    DestroyMenu(popup);
-                    menu->Release();
-                }
-                parent->Release();
-            }
-            CoTaskMemFree(item);
-        }
-        desktop->Release();
-    }
-    CoUninitialize();
-    return 0;
-}
-
-struct TabSearch {
-    HWND tab = nullptr;
-};
-
-BOOL CALLBACK FindTab(HWND window, LPARAM lParam)
-{
-    char name[32] = "";
-    GetClassNameA(window, name, sizeof name);
-    if (lstrcmpiA(name, "SysTabControl32") != 0)
-        return TRUE;
-    reinterpret_cast<TabSearch*>(lParam)->tab = window;
-    return FALSE;
-}
-
-std::vector<std::string> TabTexts(HWND tab)
-{
-    std::vector<std::string> texts;
-    int count = static_cast<int>(SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        char text[128] = "";
-        TCITEMA item = {};
-        item.mask = TCIF_TEXT;
-        item.pszText = text;
-        item.cchTextMax = sizeof text;
-        SendMessageA(tab, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
-        texts.push_back(text);
-    }
-    return texts;
-}
-
-// Run only by the host-side test setup_fresh_install, in a Wine prefix made for it
-// (it changes the machine for good): SETUP.EXE from build/dist, Continue pressed,
-// installs the whole suite.
-TEST(SetupFreshPrefix, DISABLED_SetupFromTheDistributionInstallsTheWholeSuite)
-{
-    ASSERT_TRUE(ComponentKey().empty()) << "not a fresh prefix";
-    RunningProgram setup(DistPath("SETUP.EXE"), SystemDirectory());
-    ASSERT_TRUE(setup.Started());
-    HWND dialog = WaitForDialog(setup);
-    ASSERT_TRUE(dialog);
-    HWND list = GetDlgItem(dialog, kComponentList);
-    EXPECT_EQ((std::vector<std::wstring>{L"Pindrel Property Sheet", L"Quorbin Icon Handler"}), ListBoxItems(list));
-    EXPECT_EQ((std::vector<bool>{true, true}), ListBoxSelection(list));
-    PressButton(dialog, kContinue);
-
-    // The user goes on where a component asks whether to continue (a fresh prefix
-    // has no .doc class of its own) and declines the restart the applet offers.
-    std::vector<std::wstring> shown;
-    WaitUntil([&] {
-        for (const ForeignMessageBox& box : MessageBoxesOf(setup.Id(), dialog)) {
-            shown.push_back(box.text);
-            bool question = GetDlgItem(box.window, IDNO) != nullptr;
-            bool goOn = box.text.find(L"continue?") != std::wstring::npos;
-            PostMessageW(box.window, WM_COMMAND, !question ? IDOK : goOn ? IDYES : IDNO, 0);
-            WaitUntil([&] { return !IsWindow(box.window); });
-        }
-        return !setup.Running();
-    }, 120000);
-    ASSERT_FALSE(setup.Running());
-    for (const std::wstring& text : shown) {
-        std::printf("SETUP.EXE showed: %s\n", Utf8(text).c_str());
-        EXPECT_EQ(std::wstring::npos, text.find(L"Failed to install")) << Utf8(text);
-    }
-
-    std::vector<std::pair<std::string, std::string>> key = ComponentKey();
-    int pindrel = 0, quorbin = 0;
-    for (const auto& value : key) {
-        std::printf("component key: \"%s\" = \"%s\"\n", value.first.c_str(), value.second.c_str());
-        if (value.first.empty())
-            continue;
-        pindrel += EndsWith(value.second, "\\PINDREL.DLL");
-        quorbin += EndsWith(value.second, "\\QUORBIN.DLL");
-    }
-    EXPECT_EQ(1, pindrel);
-    EXPECT_EQ(1, quorbin);
-
-    // Control Panel, as the user opens it, lists the applet.
-    char control[MAX_PATH];
-    GetSystemDirectoryA(control, sizeof control);
-    lstrcatA(control, "\\control.exe");
-    RunningProgram panel(control, SystemDirectory());
-    ASSERT_TRUE(panel.Started());
-    HWND listView = nullptr;
-    std::vector<std::wstring> applets;
-    EXPECT_TRUE(WaitUntil([&] {
-        for (HWND window : TopLevelWindows(panel.Id()))
-            EnumChildWindows(window, FindListView, reinterpret_cast<LPARAM>(&listView));
-        if (listView)
-            applets = ForeignListViewItems(listView);
-        for (const std::wstring& name : applets) {
-            if (name == L"Kelvara")
-                return true;
-        }
-        return false;
-    }));
-    for (const std::wstring& name : applets)
-        std::printf("Control Panel lists: %s\n", Utf8(name).c_str());
-
-    // Properties of an executable with icons and bitmaps shows the three pages.
-    TempDir files("kvp");
-    PropertiesRequest request = {files / "winemine.exe"};
-    ASSERT_TRUE(CopyFileTo(SystemDirectory() + "\\winemine.exe", request.path));
-    HANDLE opener = CreateThread(nullptr, 0, OpenProperties, &request, 0, nullptr);
-    ASSERT_TRUE(opener);
-    HWND sheet = nullptr;
-    std::vector<std::string> tabs;
-    EXPECT_TRUE(WaitUntil([&] {
-        for (HWND window : TopLevelWindows(GetCurrentProcessId(), "#32770")) {
-            TabSearch search;
-            EnumChildWindows(window, FindTab, reinterpret_cast<LPARAM>(&search));
-            if (search.tab) {
-                sheet = window;
-                tabs = TabTexts(search.tab);
-                return tabs.size() >= 4;
-            }
-        }
-        return false;
-    }));
-    for (const std::string& tab : tabs)
-        std::printf("Properties page: %s\n", tab.c_str());
-    for (const char* page : {"Touch", "Icons", "Bitmaps"})
-        EXPECT_NE(tabs.end(), std::find(tabs.begin(), tabs.end(), page)) << page;
-    if (sheet)
-        PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(opener, 30000));
-    CloseHandle(opener);
 }
 
 }  // namespace
