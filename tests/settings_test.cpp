@@ -76,6 +76,7 @@ TEST(Settings, ApplyWritesDecimalTextInTheUsersSection)
     {
         SettingsPage page(pindrel.Module());
         ASSERT_TRUE(page.window);
+        pindrel.WriteFlags(0x07);  // changed behind the page: OK writes what the page shows
         page.sheet.Press(PSBTN_OK);
     }
     char text[32] = "";
