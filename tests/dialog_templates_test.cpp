@@ -2,6 +2,7 @@
 // stops and where groups start, and SETUP.EXE's dialog, icon and messages, which
 // run in a process of their own and so are read from the file.
 #include "deliverables.h"
+#include "foreign_windows.h"
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
@@ -11,20 +12,6 @@ namespace {
 
 const WORD kEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 const WORD kJapanese = MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT);
-
-std::wstring Wide(const char* utf8)
-{
-    wchar_t text[512] = L"";
-    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, text, 512);
-    return text;
-}
-
-std::string Utf8(const std::wstring& text)
-{
-    char bytes[1024] = "";
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes, sizeof bytes, nullptr, nullptr);
-    return bytes;
-}
 
 // A shipped file loaded as data: its resources only, none of its code.
 class DataFile {

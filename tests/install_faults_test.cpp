@@ -76,12 +76,7 @@ int WINAPI AnswerBox(HWND, LPCSTR, LPCSTR, UINT type)
     return answer;
 }
 
-struct Patch {
-    const char* dll;
-    const char* function;
-    const void* replacement;
-};
-const Patch kDeliverablePatches[] = {
+const ImportReplacement kDeliverablePatches[] = {
     {"advapi32.dll", "RegCreateKeyExA", reinterpret_cast<const void*>(&FailingCreateKeyA)},
     {"advapi32.dll", "RegSetValueExA", reinterpret_cast<const void*>(&FailingSetValueA)},
     {"advapi32.dll", "RegDeleteValueA", reinterpret_cast<const void*>(&FailingDeleteValueA)},
@@ -91,7 +86,7 @@ const Patch kDeliverablePatches[] = {
     {"kernel32.dll", "GetVersion", reinterpret_cast<const void*>(&AnswerVersion)},
 };
 // Wine's setup library is a PE module: its own registry writes fail too.
-const Patch kSetupLibraryPatches[] = {
+const ImportReplacement kSetupLibraryPatches[] = {
     {"advapi32.dll", "RegCreateKeyExW", reinterpret_cast<const void*>(&FailingCreateKeyW)},
     {"advapi32.dll", "RegSetValueExA", reinterpret_cast<const void*>(&FailingSetValueA)},
     {"advapi32.dll", "RegSetValueExW", reinterpret_cast<const void*>(&FailingSetValueW)},
@@ -109,19 +104,13 @@ std::string Lower(std::string text)
     return text;
 }
 
-template <size_t N> void PatchModule(HMODULE module, const Patch (&table)[N])
-{
-    for (const Patch& patch : table)
-        patched[module].emplace_back(new ImportPatch(module, patch.dll, patch.function, patch.replacement));
-}
-
 HMODULE WINAPI LoadAndPatch(LPCSTR path)
 {
     HMODULE module = LoadLibraryA(path);
     if (module && !patched.count(module)) {
         loadedForUninstall.insert(module);
         loadedByUninstaller.insert(Lower(path));
-        PatchModule(module, kDeliverablePatches);
+        PatchImports(module, kDeliverablePatches, patched[module]);
     }
     return module;
 }
@@ -237,9 +226,10 @@ protected:
             HMODULE module = LoadLibraryA((source / name).c_str());
             ASSERT_TRUE(module) << name;
             modules.push_back(module);
-            PatchModule(module, kDeliverablePatches);
+            PatchImports(module, kDeliverablePatches, patched[module]);
         }
-        PatchModule(GetModuleHandleA("setupapi.dll"), kSetupLibraryPatches);
+        HMODULE setupLibrary = GetModuleHandleA("setupapi.dll");
+        PatchImports(setupLibrary, kSetupLibraryPatches, patched[setupLibrary]);
         HMODULE applet = modules[2];
         patched[applet].emplace_back(
             new ImportPatch(applet, "kernel32.dll", "LoadLibraryA", reinterpret_cast<const void*>(&LoadAndPatch)));

@@ -201,8 +201,17 @@ TEST_F(Extension, DotsInDirectoryNames)
     EXPECT_EQ(Tabs({&kTouch}), TabsFor({plain}, 0x17));
 }
 
-// Counts what PINDREL.DLL loads and frees.
+// Counts what PINDREL.DLL loads and frees, from its construction on.
 struct ModuleLedger {
+    explicit ModuleLedger(HMODULE pindrel)
+        : load(pindrel, "kernel32.dll", "LoadLibraryExA", reinterpret_cast<void*>(&Load)),
+          free(pindrel, "kernel32.dll", "FreeLibrary", reinterpret_cast<void*>(&Free))
+    {
+        live.clear();
+    }
+    bool Applied() const { return load.Applied() && free.Applied(); }
+    ImportPatch load, free;
+
     static std::set<HMODULE> live;
     static HMODULE WINAPI Load(const char* path, HANDLE file, DWORD flags)
     {
@@ -221,10 +230,8 @@ std::set<HMODULE> ModuleLedger::live;
 
 TEST_F(Extension, ObjectAndModuleLiveAsLongAsTheLastPage)
 {
-    ImportPatch load(pindrel.Module(), "kernel32.dll", "LoadLibraryExA", reinterpret_cast<void*>(&ModuleLedger::Load));
-    ImportPatch free(pindrel.Module(), "kernel32.dll", "FreeLibrary", reinterpret_cast<void*>(&ModuleLedger::Free));
-    ASSERT_TRUE(load.Applied() && free.Applied());
-    ModuleLedger::live.clear();
+    ModuleLedger ledger(pindrel.Module());
+    ASSERT_TRUE(ledger.Applied());
 
     // Without the Touch page, which lets the module go whenever it is shown.
     pindrel.WriteFlags(0x06);
@@ -245,10 +252,8 @@ TEST_F(Extension, ObjectAndModuleLiveAsLongAsTheLastPage)
 
 TEST_F(Extension, InitializeAgainLeavesNothingOfTheEarlierSelection)
 {
-    ImportPatch load(pindrel.Module(), "kernel32.dll", "LoadLibraryExA", reinterpret_cast<void*>(&ModuleLedger::Load));
-    ImportPatch free(pindrel.Module(), "kernel32.dll", "FreeLibrary", reinterpret_cast<void*>(&ModuleLedger::Free));
-    ASSERT_TRUE(load.Applied() && free.Applied());
-    ModuleLedger::live.clear();
+    ModuleLedger ledger(pindrel.Module());
+    ASSERT_TRUE(ledger.Applied());
     pindrel.WriteFlags(0x06);  // no Touch page to let the module go
     IShellExtInit* extension = pindrel.NewExtension({library});
     ASSERT_TRUE(extension);

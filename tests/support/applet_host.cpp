@@ -210,12 +210,7 @@ AppletObserver::AppletObserver(HMODULE applet)
     observer = this;
     observedModule = applet;
     keyOpenCount = 0;
-    struct Patch {
-        const char* dll;
-        const char* function;
-        const void* replacement;
-    };
-    const Patch table[] = {
+    const ImportReplacement table[] = {
         {"user32.dll", "WinHelpA", reinterpret_cast<const void*>(&RecordWinHelp)},
         {"shell32.dll", "ShellExecuteA", reinterpret_cast<const void*>(&RecordShellExecute)},
         {"setupapi.dll", "SetupInstallFromInfSectionA", reinterpret_cast<const void*>(&RecordSection)},
@@ -229,8 +224,7 @@ AppletObserver::AppletObserver(HMODULE applet)
         {"advapi32.dll", "RegOpenKeyExA", reinterpret_cast<const void*>(&RecordKeyOpen)},
         {"comctl32.dll", "PropertySheetA", reinterpret_cast<const void*>(&RecordPropertySheet)},
     };
-    for (const Patch& patch : table)
-        patches_.emplace_back(new ImportPatch(applet, patch.dll, patch.function, patch.replacement));
+    PatchImports(applet, table, patches_);
 }
 
 AppletObserver::~AppletObserver()

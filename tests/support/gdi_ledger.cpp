@@ -410,13 +410,7 @@ BOOL WINAPI HookDeleteObject(HGDIOBJ object)
     return done;
 }
 
-struct Replacement {
-    const char* dll;
-    const char* function;
-    const void* hook;
-};
-
-const Replacement kReplacements[] = {
+const ImportReplacement kReplacements[] = {
     {"user32.dll", "LoadImageA", reinterpret_cast<const void*>(HookLoadImageA)},
     {"user32.dll", "CopyImage", reinterpret_cast<const void*>(HookCopyImage)},
     {"user32.dll", "CopyIcon", reinterpret_cast<const void*>(HookCopyIcon)},
@@ -488,9 +482,9 @@ const char* GdiKindName(GdiKind kind)
 GdiLedger::GdiLedger(HMODULE module)
 {
     current_ = this;
-    for (const Replacement& replacement : kReplacements) {
+    for (const ImportReplacement& replacement : kReplacements) {
         std::unique_ptr<ImportPatch> patch(
-            new ImportPatch(module, replacement.dll, replacement.function, replacement.hook));
+            new ImportPatch(module, replacement.dll, replacement.function, replacement.replacement));
         if (!patch->Applied())
             continue;
         patchedNames_.push_back(replacement.function);

@@ -115,13 +115,7 @@ HGLOBAL WINAPI LedgerGlobalFree(HGLOBAL memory)
     return result;
 }
 
-struct Replacement {
-    const char* library;
-    const char* function;
-    const void* replacement;
-};
-
-const Replacement kReplacements[] = {
+const ImportReplacement kReplacements[] = {
     {"kernel32.dll", "CreateFileA", reinterpret_cast<const void*>(&LedgerCreateFileA)},
     {"kernel32.dll", "CloseHandle", reinterpret_cast<const void*>(&LedgerCloseHandle)},
     {"kernel32.dll", "LoadLibraryA", reinterpret_cast<const void*>(&LedgerLoadLibraryA)},
@@ -153,8 +147,8 @@ HandleLedger::HandleLedger(const std::vector<HMODULE>& modules)
 {
     current_ = this;
     for (HMODULE module : modules) {
-        for (const Replacement& r : kReplacements) {
-            std::unique_ptr<ImportPatch> patch(new ImportPatch(module, r.library, r.function, r.replacement));
+        for (const ImportReplacement& r : kReplacements) {
+            std::unique_ptr<ImportPatch> patch(new ImportPatch(module, r.dll, r.function, r.replacement));
             if (patch->Applied())
                 patches_.push_back(std::move(patch));
         }

@@ -52,3 +52,10 @@ ImportPatch::~ImportPatch()
     if (slot_)
         WriteSlot(slot_, original_);
 }
+
+void PatchImports(HMODULE module, const ImportReplacement* table, size_t count,
+                  std::vector<std::unique_ptr<ImportPatch>>& patches)
+{
+    for (size_t i = 0; i < count; ++i)
+        patches.emplace_back(new ImportPatch(module, table[i].dll, table[i].function, table[i].replacement));
+}

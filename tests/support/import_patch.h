@@ -2,6 +2,8 @@
 // import address table; the original is put back when the patch goes away.
 #pragma once
 #include <windows.h>
+#include <memory>
+#include <vector>
 
 class ImportPatch {
 public:
@@ -23,3 +25,21 @@ private:
 
 // The import slot of function in module, or null.
 void** FindImportSlot(HMODULE module, const char* importedDll, const char* function);
+
+// One row of a table of patches: module's import of function from dll goes to
+// replacement.
+struct ImportReplacement {
+    const char* dll;
+    const char* function;
+    const void* replacement;
+};
+
+// Patches module after every row of table (count rows) into patches, those that
+// the module does not import included.
+void PatchImports(HMODULE module, const ImportReplacement* table, size_t count,
+                  std::vector<std::unique_ptr<ImportPatch>>& patches);
+template <size_t N>
+void PatchImports(HMODULE module, const ImportReplacement (&table)[N], std::vector<std::unique_ptr<ImportPatch>>& patches)
+{
+    PatchImports(module, table, N, patches);
+}
