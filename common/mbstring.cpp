@@ -1,16 +1,42 @@
 // Multibyte-aware path helpers.
 #include "mbstring.h"
 
+namespace {
+
+// The length a UTF-8 lead byte announces (1 for a single byte, and for a byte
+// that cannot start a sequence: a trail byte or one of the bytes UTF-8 never uses).
+int Utf8SequenceLength(BYTE lead)
+{
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return 2;
+    if (lead >= 0xE0 && lead <= 0xEF)
+        return 3;
+    if (lead >= 0xF0 && lead <= 0xF4)
+        return 4;
+    return 1;
+}
+
+}  // namespace
+
+int CharacterLength(const char* text)
+{
+    if (!*text)
+        return 0;
+    BYTE lead = static_cast<BYTE>(*text);
+    if (GetACP() != CP_UTF8)
+        return IsDBCSLeadByte(lead) && text[1] ? 2 : 1;
+    int length = Utf8SequenceLength(lead);
+    for (int i = 1; i < length; ++i) {
+        if ((static_cast<BYTE>(text[i]) & 0xC0) != 0x80)
+            return 1;
+    }
+    return length;
+}
+
 const char* FindLastChar(const char* text, char c)
 {
     const char* found = nullptr;
-    for (const char* p = text; *p; ++p) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(*p))) {
-            if (!p[1])
-                break;
-            ++p;
-            continue;
-        }
+    for (const char* p = text; *p; p += CharacterLength(p)) {
         if (*p == c)
             found = p;
     }
@@ -26,7 +52,7 @@ bool AppendBounded(char* target, int size, const char* source)
 {
     int used = lstrlenA(target);
     while (*source) {
-        int length = IsDBCSLeadByte(static_cast<BYTE>(*source)) && source[1] ? 2 : 1;
+        int length = CharacterLength(source);
         if (used + length > size - 1) {
             target[used] = '\0';
             return false;
@@ -36,6 +62,14 @@ bool AppendBounded(char* target, int size, const char* source)
     }
     target[used] = '\0';
     return true;
+}
+
+bool CopyBounded(char* target, int size, const char* source)
+{
+    if (size <= 0)
+        return !*source;
+    target[0] = '\0';
+    return AppendBounded(target, size, source);
 }
 
 void ReplaceExtension(char* path, int size, const char* extension)

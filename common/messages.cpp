@@ -1,5 +1,6 @@
 // Message and system-error boxes.
 #include "messages.h"
+#include "mbstring.h"
 #include "module.h"
 
 namespace {
@@ -22,7 +23,8 @@ void FormatBounded(char* target, int targetSize, const char* format, va_list arg
     char whole[kFormatLimit + 1];
     whole[0] = '\0';
     wvsprintfA(whole, format, args);
-    lstrcpynA(target, whole, targetSize);
+    // The arguments are names of any length: the cut falls between characters.
+    CopyBounded(target, targetSize, whole);
 }
 
 int ShowMessage(HWND hwnd, UINT stringId, UINT mbType, ...)
@@ -48,8 +50,12 @@ int ShowSystemError(HWND, DWORD errorCode)
     LoadCaption(caption, sizeof caption);
 
     char* text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, errorCode,
-                   GetUserDefaultLangID(), reinterpret_cast<char*>(&text), 0, nullptr);
+    const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM;
+    // A user language the system has no messages in (a regional format of its own,
+    // Hindi on an English Windows) falls back on the system's own choice of language.
+    if (!FormatMessageA(flags, nullptr, errorCode, GetUserDefaultLangID(), reinterpret_cast<char*>(&text), 0,
+                        nullptr))
+        FormatMessageA(flags, nullptr, errorCode, 0, reinterpret_cast<char*>(&text), 0, nullptr);
     int result = MessageBoxA(nullptr, text ? text : "", caption, MB_ICONERROR);
     if (text)
         LocalFree(text);

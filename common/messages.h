@@ -20,8 +20,9 @@ extern const MessageSettings messageSettings;
 // button pressed.
 int ShowMessage(HWND hwnd, UINT stringId, UINT mbType, ...);
 
-// The system's text for errorCode in the user's language, error icon, no owner
-// window whatever hwnd is; an empty text when the system has none.
+// The system's text for errorCode in the user's language (in the system's choice of
+// language when it has none in that one), error icon, no owner window whatever hwnd
+// is; an empty text when the system has none.
 int ShowSystemError(HWND hwnd, DWORD errorCode);
 
 // Formats template into target of targetSize bytes, cut to fit (wvsprintfA alone

@@ -44,7 +44,7 @@ bool WriteDisplayName(HKEY key, UINT stringId)
 // first "\" second, in a buffer of kKeyNameSize characters.
 void JoinKeyName(char* target, const char* first, const char* second)
 {
-    lstrcpynA(target, first, kKeyNameSize);
+    CopyBounded(target, kKeyNameSize, first);
     AppendBounded(target, kKeyNameSize, "\\");
     AppendBounded(target, kKeyNameSize, second);
 }

@@ -140,7 +140,7 @@ STDMETHODIMP DocumentIconHandler::GetIconLocation(UINT, PSTR iconFile, UINT icon
         *comma = '\0';
         *index = ParseIndex(comma + 1);
     }
-    lstrcpynA(iconFile, location, iconFileSize);
+    CopyBounded(iconFile, static_cast<int>(iconFileSize), location);
     return S_OK;
 }
 

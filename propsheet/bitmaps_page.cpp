@@ -103,7 +103,7 @@ void DrawPreview(HWND dialog)
     if (!GetPageObject(dialog) || !GetSelectedEntry(dialog, entry, &cut))
         return;
     char label[kEntrySize];
-    lstrcpynA(label, entry, kEntrySize);
+    CopyBounded(label, kEntrySize, entry);
     ScopedGdiObject<HBITMAP> bitmap(LoadEntryBitmap(dialog, cut ? nullptr : GetEntryResourceName(entry)));
     BITMAP description = {};
     if (bitmap)

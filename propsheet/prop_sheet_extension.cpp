@@ -194,7 +194,7 @@ bool PropSheetExtension::GetTargetPath(char* buffer, int size)
         // An unresolvable shortcut has no target: no icons, nothing to load.
         return SUCCEEDED(ResolveShortcut(filePath, buffer, size)) && buffer[0];
     }
-    lstrcpynA(buffer, filePath, size);
+    CopyBounded(buffer, size, filePath);
     return true;
 }
 

@@ -657,12 +657,7 @@ TEST_F(Association, InfErrorsAreReportedAndTheRegistryWorkTakenBack)
         ASSERT_EQ(1u, boxes->Boxes().size());
         const RecordedBox& box = boxes->Boxes()[0];
         if (row.missing) {
-            char* text = nullptr;
-            FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr,
-                           ERROR_FILE_NOT_FOUND, GetUserDefaultLangID(), reinterpret_cast<char*>(&text), 0, nullptr);
-            EXPECT_EQ(text ? text : "", box.text);
-            if (text)
-                LocalFree(text);
+            EXPECT_EQ(SystemErrorText(ERROR_FILE_NOT_FOUND), box.text);
         } else {
             EXPECT_EQ(Localized("The INF file contains an error line.\nFile: ",
                                 "INF ファイルにエラー行が含まれています。\nファイル : ") +

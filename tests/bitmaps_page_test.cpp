@@ -7,6 +7,7 @@
 #include "resource.h"
 #include "sheet_host.h"
 #include "temp_files.h"
+#include "text.h"
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <memory>
@@ -343,6 +344,17 @@ TEST_F(BitmapsPage, ListsEveryBitmapNameWithIntegersAsTextAndStringsInQuotes)
     auto position = [&](const char* entry) { return std::find(entries.begin(), entries.end(), entry) - entries.begin(); };
     EXPECT_LT(position("101"), position("2"));
     EXPECT_LT(position("170"), position("2"));
+
+    // The same under a name in any script the code page spells.
+    for (const std::string& name : ScriptNames()) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(CopyFileTo(ResLib(), dir / (name + ".dll")));
+        HWND named = OpenBitmapsPage(dir / (name + ".dll"));
+        ASSERT_TRUE(named);
+        std::vector<std::string> listed = ListEntries(named);
+        std::sort(listed.begin(), listed.end());
+        EXPECT_EQ(sorted, listed);
+    }
 }
 
 TEST_F(BitmapsPage, OnlyAModuleWithBitmapsGetsThePage)
@@ -618,7 +630,8 @@ TEST_F(BitmapsPage, DrawsThePreviewAgainWhenThePageIsUncovered)
 
 // LONGNAMES.DLL holds a 77-character name (its quoted entry just fits the 79
 // characters of an entry), that name with one character more, a 100-character name,
-// and a 70-character name of the 600 x 40 bitmap, whose size label cannot fit.
+// a 70-character name of the 600 x 40 bitmap, whose size label cannot fit, and two
+// names whose entries UTF-8 cuts before a character of three and one of four bytes.
 TEST_F(BitmapsPage, ANameTooLongForItsEntryIsCutAndStandsForNoBitmap)
 {
     ASSERT_TRUE(CopyFileTo(FixturePath("LONGNAMES.DLL"), dir / "LONGNAMES.DLL"));
@@ -632,17 +645,20 @@ TEST_F(BitmapsPage, ANameTooLongForItsEntryIsCutAndStandsForNoBitmap)
         std::string label;
         int width, height;  // 0 x 0: nothing shown and nothing copied
     };
-    const Row rows[] = {
+    std::string cut3 = "\"CUT3" + std::string(72, 'Y'), cut4 = "\"CUT4" + std::string(71, 'Y');
+    std::vector<Row> rows = {
         {"\"" + name77 + "\"", "\"" + name77 + "\"", 8, 8},
         // A reading of the cut text as a quoted name would find name77's bitmap.
         {"\"" + name77 + "X", "\"" + name77 + "X", 0, 0},
         {"\"" + name70 + "\"", "\"" + name70 + "\" (600x4", 600, 40},
         {"\"" + name100.substr(0, 78), "\"" + name100.substr(0, 78), 0, 0},
     };
+    if (GetACP() == CP_UTF8)
+        rows.insert(rows.end(), {{cut3, cut3 + " (", 0, 0}, {cut4, cut4 + " (0", 0, 0}});
     HWND page = OpenBitmapsPage(dir / "LONGNAMES.DLL");
     ASSERT_TRUE(page);
     std::vector<std::string> entries = ListEntries(page);
-    EXPECT_EQ(4u, entries.size());
+    EXPECT_EQ(6u, entries.size());
     for (const Row& row : rows) {
         SCOPED_TRACE(row.entry);
         ASSERT_EQ(79u, row.label.size());

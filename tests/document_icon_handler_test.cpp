@@ -139,6 +139,12 @@ TEST_F(IconHandler, FirstEightBytesChooseTheKindOfDocument)
         EXPECT_EQ(row.word ? 1 : 0, location.index);
         EXPECT_EQ(static_cast<UINT>(GIL_PERINSTANCE), location.flags);
     }
+    for (const std::string& name : ScriptNames()) {
+        SCOPED_TRACE(name);
+        Location location = Locate(temp.WriteFile(name + ".doc", kSignature + "named"));
+        EXPECT_EQ("C:\\Word\\WINWORD.EXE", location.file);
+        EXPECT_EQ(1, location.index);
+    }
 }
 
 TEST_F(IconHandler, DefaultIconValueIsSplitAtItsLastComma)
@@ -293,6 +299,19 @@ TEST_F(IconHandler, IconFileIsCutToTheCallersBuffer)
         EXPECT_EQ(std::string("C:\\Windows\\notepad.exe").substr(0, size - 1), location.file);
         EXPECT_EQ(4, location.index);
     }
+    if (GetACP() != CP_UTF8)
+        return;
+    // Under UTF-8 the cut falls before a character it would split: 表 takes three
+    // bytes, 𝄞 four.
+    SetIcon(textClass, u8"C:\\表\\𝄞.ico,4");
+    struct Row {
+        UINT size;
+        const char* file;
+    } rows[] = {{5, "C:\\"}, {7, u8"C:\\表"}, {9, u8"C:\\表\\"}, {11, u8"C:\\表\\"}, {12, u8"C:\\表\\𝄞"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.size);
+        EXPECT_EQ(row.file, Locate(text, row.size).file);
+    }
 }
 
 TEST_F(IconHandler, LoadRefusesEmptyAndOversizedPaths)
@@ -300,8 +319,8 @@ TEST_F(IconHandler, LoadRefusesEmptyAndOversizedPaths)
     SetIcon(textClass, "C:\\Windows\\notepad.exe,0");
     SetIcon(wordClass, "C:\\Word\\WINWORD.EXE,1");
     ASSERT_TRUE(SetRegistryString(HKEY_CLASSES_ROOT, ".doc", "QuorbinBackup", wordClass));
-    // Japanese text takes two bytes a character under code page 932; elsewhere it
-    // cannot be represented and each character becomes one '?'.
+    // Japanese text takes two bytes a character under code page 932 and three under
+    // UTF-8; under 1252 it cannot be represented and each character becomes one '?'.
     std::wstring japanese(129, L'\x6587');
     struct Row {
         const char* name;
@@ -314,7 +333,7 @@ TEST_F(IconHandler, LoadRefusesEmptyAndOversizedPaths)
         {"259 characters", L"C:\\" + std::wstring(256, L'p'), false, S_OK},
         {"260 characters", L"C:\\" + std::wstring(257, L'p'), false, E_FAIL},
         {"300 characters", L"C:\\" + std::wstring(297, L'p'), false, E_FAIL},
-        {"129 Japanese characters", L"C:\\" + japanese, false, JapaneseRun() ? E_FAIL : S_OK},
+        {"129 Japanese characters", L"C:\\" + japanese, false, GetACP() == 1252 ? S_OK : E_FAIL},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

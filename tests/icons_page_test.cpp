@@ -8,6 +8,7 @@
 #include "resource.h"
 #include "sheet_host.h"
 #include "temp_files.h"
+#include "text.h"
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cstdlib>
@@ -282,21 +283,6 @@ HANDLE LoadFixtureImage(const std::string& path, const char* name, UINT type, in
     return image;
 }
 
-// A text of the resources (UTF-8 in this file) in the ANSI code page of the run.
-std::string Ansi(const char* utf8)
-{
-    wchar_t wide[64];
-    char ansi[128];
-    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, 64);
-    WideCharToMultiByte(CP_ACP, 0, wide, -1, ansi, sizeof ansi, nullptr, nullptr);
-    return ansi;
-}
-
-bool JapaneseRun()
-{
-    return GetACP() == 932;
-}
-
 // One Properties dialog with PINDREL's pages for one file.
 class PropertiesSheet {
 public:
@@ -508,6 +494,20 @@ TEST_F(IconsPage, LibraryWithoutCursorsHidesTheCursorsAndCopiesTheFirstIcon)
     EXPECT_EQ(32, copied.height);
     EXPECT_EQ(32 * 32 - 8 * 8, copied.pixels.Count(first));
     EXPECT_EQ(kWhite, copied.pixels.At(0, 0));
+
+    // The library under a name in any script the code page spells lists and copies alike.
+    for (const std::string& name : ScriptNames()) {
+        SCOPED_TRACE(name);
+        std::string named = temp / (name + ".dll");
+        ASSERT_TRUE(CopyFileTo(path, named));
+        PropertiesSheet other;
+        OpenIcons(other, named);
+        EXPECT_EQ(name + ".dll", ControlText(other.Page(), IDC_FILE_NAME));
+        EXPECT_EQ(static_cast<int>(order.size()), other.Count(IDC_ICON_LIST));
+        ASSERT_TRUE(clipboard.PutText("before"));
+        other.Copy();
+        EXPECT_EQ(32 * 32 - 8 * 8, ReadClipboardBitmap().pixels.Count(first));
+    }
 }
 
 TEST_F(IconsPage, ListsHoldAnimatedImagesFirstThenTheGroupsAndCopyEachOne)

@@ -228,16 +228,6 @@ std::vector<std::string> Lines(const std::string& text)
     return lines;
 }
 
-std::string SystemText(DWORD code)
-{
-    char* text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
-                   GetUserDefaultLangID(), reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string result = text ? text : "";
-    LocalFree(text);
-    return result;
-}
-
 class InfInstaller : public ::testing::Test {
 protected:
     void SetUp() override
@@ -315,8 +305,8 @@ TEST_F(InfInstaller, MissingInfFileShowsTheSystemTextWithoutOwner)
         EXPECT_EQ(FALSE, pindrel.Install(owner.Get()));
         ASSERT_EQ(1u, pindrel.Boxes().size());
         const RecordedBox& box = pindrel.Boxes()[0];
-        EXPECT_FALSE(SystemText(ERROR_FILE_NOT_FOUND).empty());
-        EXPECT_EQ(SystemText(ERROR_FILE_NOT_FOUND), box.text);
+        EXPECT_FALSE(SystemErrorText(ERROR_FILE_NOT_FOUND).empty());
+        EXPECT_EQ(SystemErrorText(ERROR_FILE_NOT_FOUND), box.text);
         EXPECT_EQ("Pindrel", box.caption);
         EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.type);
         EXPECT_EQ(nullptr, box.owner);

@@ -95,6 +95,37 @@ TEST(MultibyteText, AddTrailingBackslashSeesOnlyRealSeparators)
     }
 }
 
+// Under UTF-8 a character takes up to four bytes, none of them below 0x80, and no
+// cut splits one. 表 is E8 A1 A8 and 𝄞 (outside the Basic Multilingual Plane) is
+// F0 9D 84 9E.
+TEST(MultibyteText, Utf8IsCutOnWholeCharactersAndBrokenSequencesHideNoSeparator)
+{
+    if (GetACP() != CP_UTF8)
+        GTEST_SKIP() << "needs the UTF-8 code page 65001";
+    const char text[] = "a\xE8\xA1\xA8\xF0\x9D\x84\x9E.b";
+    struct Row {
+        int size;
+        const char* expected;
+    } rows[] = {{2, "a"}, {3, "a"}, {4, "a"}, {5, "a\xE8\xA1\xA8"}, {7, "a\xE8\xA1\xA8"}, {8, "a\xE8\xA1\xA8"},
+                {9, "a\xE8\xA1\xA8\xF0\x9D\x84\x9E"}, {11, text}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.size);
+        char buffer[16];
+        memset(buffer, '#', sizeof buffer);
+        EXPECT_EQ(row.size > 10, CopyBounded(buffer, row.size, text));
+        EXPECT_STREQ(row.expected, buffer);
+        EXPECT_EQ('#', buffer[row.size]);
+        lstrcpyA(buffer, "a");
+        AppendBounded(buffer, row.size, text + 1);
+        EXPECT_STREQ(row.expected, buffer);
+    }
+    EXPECT_EQ(text + 8, FindLastChar(text, '.'));
+    // A lead byte without its trail bytes is one byte: the '\\' after it still counts.
+    char broken[16] = "\xE8\xA1\\x.\xF0";
+    ReplaceExtension(broken, sizeof broken, "INF");
+    EXPECT_STREQ("x.INF", FileNamePart(broken));
+}
+
 // The results are cut to the buffer: nothing is written beyond size bytes.
 TEST(MultibyteText, ResultsAreCutToTheBuffer)
 {

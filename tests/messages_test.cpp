@@ -1,12 +1,14 @@
 // Message, system-error and help boxes: through PINDREL.DLL's own exports where they
 // reach them, and the shared formatting code compiled in with the small text buffer
 // of the applet and the installer, which no export of PINDREL.DLL can fill.
+#include "../common/mbstring.cpp"
 #include "../common/messages.cpp"
 #include "deliverables.h"
 #include "import_patch.h"
 #include "message_boxes.h"
 #include "sheet_host.h"
 #include "temp_files.h"
+#include "text.h"
 #include <gtest/gtest.h>
 #include <prsht.h>
 #include <string>
@@ -183,12 +185,7 @@ TEST_F(Messages, MissingInfShowsTheSystemTextWithoutOwnerAndWithTheErrorIcon)
     ASSERT_TRUE(install);
     EXPECT_FALSE(install(owner));
 
-    char* expected = nullptr;
-    ASSERT_TRUE(FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr,
-                               ERROR_FILE_NOT_FOUND, GetUserDefaultLangID(), reinterpret_cast<char*>(&expected), 0,
-                               nullptr));
-    std::string systemText = expected;
-    LocalFree(expected);
+    std::string systemText = SystemErrorText(ERROR_FILE_NOT_FOUND);
 
     ASSERT_EQ(1u, boxes.Boxes().size());
     const RecordedBox& box = boxes.Boxes()[0];

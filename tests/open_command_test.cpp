@@ -37,18 +37,6 @@ HINSTANCE WINAPI FakeShellExecute(HWND owner, const char* verb, const char* file
     return reinterpret_cast<HINSTANCE>(shellAnswer);
 }
 
-// The system's own text for code, in the user's language, as a message box shows it.
-std::string SystemText(DWORD code)
-{
-    char* text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
-                   GetUserDefaultLangID(), reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string result = text ? text : "";
-    if (text)
-        LocalFree(text);
-    return result;
-}
-
 class OpenCommand : public ::testing::Test {
 protected:
     void SetUp() override
@@ -147,15 +135,15 @@ TEST_F(OpenCommand, ShellFailuresShowTheSystemsText)
         }
         ASSERT_EQ(before + 1, boxes.Boxes().size());
         const RecordedBox& box = boxes.Boxes().back();
-        EXPECT_EQ(SystemText(row.code), box.text);
+        EXPECT_EQ(SystemErrorText(row.code), box.text);
         EXPECT_EQ(kCaption, box.caption);
         EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.type);
         EXPECT_EQ(nullptr, box.owner);
     }
     // The mapping is visible: the shell's numbers and the codes shown differ in text.
-    EXPECT_FALSE(SystemText(ERROR_FILE_NOT_FOUND).empty());
-    EXPECT_NE(SystemText(26), SystemText(ERROR_SHARING_VIOLATION));
-    EXPECT_NE(SystemText(ERROR_FILE_NOT_FOUND), SystemText(ERROR_NOT_ENOUGH_MEMORY));
+    EXPECT_FALSE(SystemErrorText(ERROR_FILE_NOT_FOUND).empty());
+    EXPECT_NE(SystemErrorText(26), SystemErrorText(ERROR_SHARING_VIOLATION));
+    EXPECT_NE(SystemErrorText(ERROR_FILE_NOT_FOUND), SystemErrorText(ERROR_NOT_ENOUGH_MEMORY));
 }
 
 // The real shell: a .doc class whose ".txt" verb is the open command of the text
@@ -207,13 +195,18 @@ TEST_F(OpenThroughTheShell, StartsTheTextClassProgramWithTheDocument)
 
 TEST_F(OpenThroughTheShell, StartsTheWordVerbForACompoundFile)
 {
-    std::string document = temp.WriteFile("report.doc", kSignature + "compound");
-    std::vector<char> line(document.begin(), document.end());
-    line.push_back('\0');
-    EXPECT_EQ(1, open(nullptr, nullptr, line.data(), SW_SHOWNORMAL));
-    std::string argument;
-    ASSERT_TRUE(recorder.WaitForRun(&argument));
-    EXPECT_EQ("word:" + document, argument);
+    std::vector<std::string> names = ScriptNames();
+    names.insert(names.begin(), "report");
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        std::string document = temp.WriteFile(name + ".doc", kSignature + "compound");
+        std::vector<char> line(document.begin(), document.end());
+        line.push_back('\0');
+        EXPECT_EQ(1, open(nullptr, nullptr, line.data(), SW_SHOWNORMAL));
+        std::string argument;
+        ASSERT_TRUE(recorder.WaitForRun(&argument));
+        EXPECT_EQ("word:" + document, argument);
+    }
 }
 
 }  // namespace

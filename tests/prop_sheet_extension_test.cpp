@@ -320,24 +320,34 @@ TEST_F(Extension, PagesThatExplorerRefusesGiveTheirReferenceBack)
     EXPECT_EQ(S_OK, pindrel.CanUnloadNow());
 }
 
-TEST(ExtensionPaths, DoubleByteDirectoryIsNotCutAtATrailByte)
+// PINDREL.DLL (with its settings file) and a library in directories named in any
+// script the code page spells, the directory of the library looking like a shortcut.
+TEST(ExtensionPaths, NamesInAnyScriptAreNotCutAtATrailByte)
 {
-    if (!JapaneseRun())
-        GTEST_SKIP() << "needs the double-byte code page 932";
-    // The second byte of this character is 0x5C, a backslash in single-byte text.
-    PindrelCopy pindrel(Ansi("表示"));
-    ASSERT_TRUE(pindrel.Module());
-    std::string dir = pindrel.Temp().MakeDir(Ansi("ソフト.lnk"));
-    std::string library = dir + "\\" + Ansi("表.dll");
-    ASSERT_TRUE(CopyFileTo(FixturePath("RESLIB.DLL"), library));
-    pindrel.WriteFlags(39);
-    IShellExtInit* extension = pindrel.NewExtension({library});
-    ASSERT_TRUE(extension);
-    SheetHost sheet;
-    EXPECT_EQ(Tabs({&kTouch, &kIcons, &kBitmaps}), ShowPages(extension, sheet));
-    HWND page = sheet.SelectPage(0);
-    EXPECT_EQ(Ansi("表.dll"), ControlText(page, IDC_FILE_NAME));
-    extension->Release();
+    struct Row {
+        std::string directory, link, library;
+    };
+    std::vector<Row> rows;
+    // Under code page 932 the second byte of each character is 0x5C, a backslash in
+    // single-byte text.
+    if (JapaneseRun())
+        rows.push_back({Ansi("表示"), Ansi("ソフト.lnk"), Ansi("表.dll")});
+    for (const std::string& name : ScriptNames())
+        rows.push_back({name, name + ".lnk", name + ".dll"});
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.library);
+        PindrelCopy pindrel(row.directory);
+        ASSERT_TRUE(pindrel.Module());
+        std::string library = pindrel.Temp().MakeDir(row.link) + "\\" + row.library;
+        ASSERT_TRUE(CopyFileTo(FixturePath("RESLIB.DLL"), library));
+        pindrel.WriteFlags(39);
+        IShellExtInit* extension = pindrel.NewExtension({library});
+        ASSERT_TRUE(extension);
+        SheetHost sheet;
+        EXPECT_EQ(Tabs({&kTouch, &kIcons, &kBitmaps}), ShowPages(extension, sheet));
+        EXPECT_EQ(row.library, ControlText(sheet.SelectPage(0), IDC_FILE_NAME));
+        extension->Release();
+    }
 }
 
 }  // namespace

@@ -13,10 +13,12 @@ if [ -n "$need" ]; then
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $need >/dev/null
 fi
-# Japanese file names in Wine need a real Unix locale of that name.
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+# File names outside ASCII in Wine need a real Unix locale of that name: Japanese for
+# code page 932, Hindi (which has no ANSI code page, so Wine makes it 65001) for UTF-8.
+for name in ja_JP hi_IN; do
+  locale -a 2>/dev/null | grep -qi "^$name\.utf-\?8\$" && continue
   SUDO=""; [ "$(id -u)" = 0 ] || SUDO=sudo
-  $SUDO sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
-  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+  $SUDO sed -i "s/^# *$name.UTF-8 UTF-8/$name.UTF-8 UTF-8/" /etc/locale.gen
+  grep -q "^$name.UTF-8 UTF-8" /etc/locale.gen || echo "$name.UTF-8 UTF-8" | $SUDO tee -a /etc/locale.gen >/dev/null
   $SUDO locale-gen >/dev/null
-fi
+done

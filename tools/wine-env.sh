@@ -3,6 +3,8 @@
 # virtual display:
 #   en  code page 1252, English resources, time zone America/New_York (daylight saving)
 #   ja  code page 932, Japanese resources, time zone Asia/Tokyo (bias -540)
+#   utf8  code page 65001 (a locale with no ANSI code page of its own), English
+#       resources, time zone Asia/Kolkata (bias -330, no daylight saving)
 #   en64, ja64  the same in a 64-bit prefix (WINEARCH=win64), for the x64 suite
 # usage: wine-env.sh start|stop <root> <env>
 #        wine-env.sh run <root> <env> <program> [arguments]
@@ -21,8 +23,11 @@ esac
 # Debian's /usr/bin/wine starts the 32-bit loader, which hands a 64-bit program in a
 # 64-bit prefix over to wine64 by itself.
 case $env in
-  en|en64) export TZ=America/New_York ;;
+  # C.UTF-8 keeps code page 1252 and English, and lets Wine store names such as
+  # "café" on the Unix side.
+  en|en64) export TZ=America/New_York LC_ALL=C.UTF-8 ;;
   ja|ja64) export TZ=Asia/Tokyo LC_ALL=ja_JP.UTF-8 ;;
+  utf8) export TZ=Asia/Kolkata LC_ALL=hi_IN.UTF-8 ;;
   *) echo "unknown environment $env" >&2; exit 2 ;;
 esac
 

@@ -278,14 +278,3 @@ bool FileExists(const std::string& path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
-
-std::string SystemErrorText(DWORD code)
-{
-    char* text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
-                   GetUserDefaultLangID(), reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string result = text ? text : "";
-    if (text)
-        LocalFree(text);
-    return result;
-}

@@ -118,5 +118,3 @@ std::string SystemDirectory();  // without a trailing backslash
 // Copies fixture library name into directory as newName; its full path.
 std::string CopyFixture(const std::string& directory, const std::string& name, const std::string& newName);
 bool FileExists(const std::string& path);
-// The system's text for an error code in the user's language, as a message box shows it.
-std::string SystemErrorText(DWORD code);

@@ -32,5 +32,6 @@ bool OpenRecorder::WaitForRun(std::string* argument) const
     if (!event_ || WaitForSingleObject(event_, 60000) != WAIT_OBJECT_0)
         return false;
     *argument = ReadWholeFile(recordPath_);
+    ResetEvent(event_);  // ready for the next run
     return true;
 }

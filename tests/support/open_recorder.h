@@ -16,7 +16,8 @@ public:
     // prefix (which tells apart the verbs that run it).
     std::string Command(const std::string& prefix = "") const;
     // Waits until the program has run (a minute at most, so that a chain that never
-    // starts it fails instead of hanging); true with the argument it got.
+    // starts it fails instead of hanging); true with the argument it got. Each call
+    // waits for a run of its own.
     bool WaitForRun(std::string* argument) const;
 
 private:
