@@ -59,7 +59,8 @@ protected:
     std::string system;
     ComponentKey key;
     SavedRegistryKeys removal{HKEY_LOCAL_MACHINE, {kRemovalKey}};
-    TempDir source{"kvi.src"};
+    // Installed from a directory named in every script the code page spells.
+    TempDir source{"kvi.src" + AllScriptNames()};
     OwnerWindow installer{"Install Kelvara"};
     std::unique_ptr<LoadedLibrary> applet;
     std::unique_ptr<AppletObserver> observer;

@@ -245,11 +245,11 @@ protected:
 // ---- Finding the INF file ----
 
 struct InfNameCase {
-    const char* label;
-    const char* directory;  // made below the temporary directory ("" for none)
-    const char* module;     // the DLL copy, relative to the temporary directory
-    const char* inf;        // the INF file Install must use
-    const char* decoy;      // an INF file it must not use, or null
+    std::string label;
+    std::string directory;  // made below the temporary directory ("" for none)
+    std::string module;     // the DLL copy, relative to the temporary directory
+    std::string inf;        // the INF file Install must use
+    std::string decoy;      // an INF file it must not use, or ""
     bool doubleByte;        // needs code page 932
 };
 
@@ -259,26 +259,31 @@ const InfNameCase kInfNameCases[] = {
     {"ordinary name", "plain", "plain\\PINDREL.DLL", "plain\\PINDREL.INF", "plain\\PINDREL.DLL.INF", false},
     {"last of several dots", "a.b", "a.b\\LIB.X.DLL", "a.b\\LIB.X.INF", "a.b\\LIB.INF", false},
     {"only dot in a directory name", "dir.x", "dir.x\\PINDREL", "dir.INF", "dir.x\\PINDREL.INF", false},
-    {"no dot at all", "nodots", "nodots\\PINDREL", "nodots\\PINDREL.INF", nullptr, false},
+    {"no dot at all", "nodots", "nodots\\PINDREL", "nodots\\PINDREL.INF", "", false},
     {"dot after a trail byte 0x5C", "\x95\x5c.\x83\x5c", "\x95\x5c.\x83\x5c\\PINDREL", "\x95\x5c.INF",
      "\x95\x5c.\x83\x5c\\PINDREL.INF", true},
     {"no dot, names ending in 0x5C", "\x83\x5c", "\x83\x5c\\\x95\x5c", "\x83\x5c\\\x95\x5c.INF", "\x83\x5c.INF", true},
     {"extension after double-byte names", "\x95\x5c\x83\x5c", "\x95\x5c\x83\x5c\\\x83\x5c.DLL",
-     "\x95\x5c\x83\x5c\\\x83\x5c.INF", nullptr, true},
+     "\x95\x5c\x83\x5c\\\x83\x5c.INF", "", true},
 };
 
 TEST_F(InfInstaller, FindsTheInfFileByReplacingEverythingAfterTheLastDot)
 {
-    for (const InfNameCase& row : kInfNameCases) {
+    std::vector<InfNameCase> rows(std::begin(kInfNameCases), std::end(kInfNameCases));
+    // Names in any script the code page spells, with a '.' in the directory's name.
+    for (const std::string& name : ScriptNames())
+        rows.push_back({name, name + ".x", name + ".x\\" + name + ".DLL", name + ".x\\" + name + ".INF",
+                        name + ".INF", false});
+    for (const InfNameCase& row : rows) {
         SCOPED_TRACE(row.label);
         if (row.doubleByte && GetACP() != 932)
             continue;  // these names are only double-byte text under code page 932
         ClearMarks();
         TempDir dir{"kvinf"};
-        if (*row.directory)
+        if (!row.directory.empty())
             ASSERT_TRUE(CreateDirectoryA((dir / row.directory).c_str(), nullptr)) << row.directory;
         std::string infPath = dir.WriteFile(row.inf, MarkingInf("found"));
-        if (row.decoy)
+        if (!row.decoy.empty())
             dir.WriteFile(row.decoy, MarkingInf("decoy"));
 
         PindrelCopy pindrel(dir / row.module, kWindowsNt);
@@ -332,19 +337,22 @@ std::string InfWithErrorOnLine12()
 TEST_F(InfInstaller, SyntaxErrorShowsThePathAndLine)
 {
     struct Place {
-        const char* label;
-        const char* directory;
+        std::string label;
+        std::string directory;
         bool doubleByte;
     };
-    const Place places[] = {{"plain directory", "plain", false}, {"double-byte directory", "\x95\x5c\x83\x5c", true}};
+    std::vector<Place> places = {{"plain directory", "plain", false},
+                                 {"double-byte directory", "\x95\x5c\x83\x5c", true}};
+    for (const std::string& name : ScriptNames())
+        places.push_back({name, name, false});
     for (const Family& family : kFamilies) {
         for (const Place& place : places) {
-            SCOPED_TRACE(std::string(family.name) + ", " + place.label);
+            SCOPED_TRACE(family.name + (", " + place.label));
             if (place.doubleByte && GetACP() != 932)
                 continue;
             TempDir dir{"kvinf"};
             std::string directory = dir.MakeDir(place.directory);
-            std::string infPath = dir.WriteFile(std::string(place.directory) + "\\PINDREL.INF", InfWithErrorOnLine12());
+            std::string infPath = dir.WriteFile(place.directory + "\\PINDREL.INF", InfWithErrorOnLine12());
             PindrelCopy pindrel(directory + "\\PINDREL.DLL", family.version);
             ASSERT_TRUE(pindrel.Ready());
 

@@ -3,6 +3,7 @@
 #include "deliverables.h"
 #include "foreign_windows.h"
 #include "temp_files.h"
+#include "text.h"
 #include <gtest/gtest.h>
 #include <commctrl.h>
 #include <shlobj.h>
@@ -561,31 +562,37 @@ TEST_F(SetupProgram, SecondCopyBringsTheFirstsActiveWindowToTheFrontAndEnds)
               setup.InstallLog());
 }
 
-// Under code page 932 the second byte of "\x95\x5c" has the value of '\'.
-TEST(SetupProgramCodePage932, TrailByteOfABackslashIsNoSeparator)
+// Under code page 932 the second byte of "\x95\x5c" has the value of '\'. Names in
+// any script the code page spells name the directory, the program and a component.
+TEST(SetupProgramPaths, NamesInAnyScriptAndTrailBytesOfABackslash)
 {
-    if (GetACP() != 932)
-        GTEST_SKIP() << "needs the Japanese code page 932";
     if (GetFileAttributesA(DistPath("SETUP.EXE").c_str()) == INVALID_FILE_ATTRIBUTES)
         GTEST_SKIP() << "SETUP.EXE is not built yet";
     struct Row {
-        const char* label;
-        const char* subdirectory;
-        const char* programName;
-    } rows[] = {
-        {"program in a directory of that name", "\x95\x5c", "SETUP"},
-        {"program of that name", "\x95\x5c", "\x95\x5c"},
-        {"program of that name ending in it", "kvs", "S\x95\x5c"},
+        std::string label;
+        std::string subdirectory;
+        std::string programName;
+        std::string component;
     };
+    std::vector<Row> rows;
+    if (GetACP() == 932) {
+        rows = {{"program in a directory of that name", "\x95\x5c", "SETUP", "Alpha"},
+                {"program of that name", "\x95\x5c", "\x95\x5c", "Alpha"},
+                {"program of that name ending in it", "kvs", "S\x95\x5c", "Alpha"}};
+    }
+    for (const std::string& name : ScriptNames())
+        rows.push_back({name, name, name, name});
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         SetupDirectory setup(row.subdirectory, row.programName);
         ASSERT_TRUE(setup.Prepare());
-        setup.WriteIni(kApplication + std::string("[Components]\r\nAlpha=ALPHA.DLL\r\n") + kApplet);
+        setup.WriteIni(std::string(kApplication) + "[Components]\r\n" + row.component + "=ALPHA.DLL\r\n" + kApplet);
         std::unique_ptr<RunningProgram> program = setup.Start();
         ASSERT_TRUE(program->Started());
         HWND dialog = WaitForDialog(*program);
         ASSERT_TRUE(dialog) << "Setup.ini not found: " << Utf8(WaitForMessageBox(*program).text);
+        EXPECT_EQ(std::vector<std::wstring>{WideFromAnsi(row.component)},
+                  ListBoxItems(GetDlgItem(dialog, kComponentList)));
         PressButton(dialog, kContinue);
         std::vector<ForeignMessageBox> boxes = DismissBoxesUntilExit(*program);
         EXPECT_EQ(std::vector<std::wstring>{}, Texts(boxes));

@@ -32,6 +32,14 @@ std::vector<std::string> ScriptNames()
     return names;
 }
 
+std::string AllScriptNames()
+{
+    std::string all;
+    for (const std::string& name : ScriptNames())
+        all += " " + name;
+    return all;
+}
+
 std::string SystemErrorText(unsigned long code)
 {
     char* text = nullptr;

@@ -17,6 +17,9 @@ std::string Localized(const char* english, const char* japaneseUtf8);
 // the Basic Multilingual Plane: those the ANSI code page spells exactly, in it. All
 // of them under UTF-8 (65001), the first three under 932, "café" under 1252.
 std::vector<std::string> ScriptNames();
+// All of those names in one, each after a space: a name in every script the code
+// page spells ("" when it spells none).
+std::string AllScriptNames();
 
 // The system's text for an error code as a message box shows it: in the user's
 // language, or in the system's choice when it has none in that one.
