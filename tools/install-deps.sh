@@ -15,10 +15,12 @@ if [ -n "$need" ]; then
 fi
 # File names outside ASCII in Wine need a real Unix locale of that name: Japanese for
 # code page 932, Hindi (which has no ANSI code page, so Wine makes it 65001) for UTF-8.
+SUDO=""; [ "$(id -u)" = 0 ] || SUDO=sudo
+generate=""
 for name in ja_JP hi_IN; do
   locale -a 2>/dev/null | grep -qi "^$name\.utf-\?8\$" && continue
-  SUDO=""; [ "$(id -u)" = 0 ] || SUDO=sudo
   $SUDO sed -i "s/^# *$name.UTF-8 UTF-8/$name.UTF-8 UTF-8/" /etc/locale.gen
   grep -q "^$name.UTF-8 UTF-8" /etc/locale.gen || echo "$name.UTF-8 UTF-8" | $SUDO tee -a /etc/locale.gen >/dev/null
-  $SUDO locale-gen >/dev/null
+  generate=yes
 done
+[ -z "$generate" ] || $SUDO locale-gen >/dev/null
