@@ -295,6 +295,7 @@ extern "C" BOOL WINAPI Install(HWND hwnd)
     LoadStringA(moduleInstance, IDS_BACKUP_VALUE, backupName, sizeof backupName);
     AssociationBefore before;
     SaveAssociation(docName, backupName, className, &before);
+    auto takeBack = [&] { return TakeBackInstall(docName, backupName, className, before); };
 
     char backupClass[32] = "";
     {
@@ -304,26 +305,26 @@ extern "C" BOOL WINAPI Install(HWND hwnd)
             return FALSE;
         }
         if (!CopyDocumentVerbs(classKey.Get(), backupClass, sizeof backupClass) && !AskToContinue(hwnd))
-            return TakeBackInstall(docName, backupName, className, before);
+            return takeBack();
         if (!AddTextVerb(classKey.Get()) && !AskToContinue(hwnd))
-            return TakeBackInstall(docName, backupName, className, before);
+            return takeBack();
     }
     {
         ScopedKey doc;
         if (!doc.Open(HKEY_CLASSES_ROOT, docName, KEY_ALL_ACCESS)) {
             ShowMessage(hwnd, IDS_REGISTRY_FAILED, MB_ICONERROR);
-            return TakeBackInstall(docName, backupName, className, before);
+            return takeBack();
         }
         // Without its backup the previous class could never be given back: ".doc"
         // is taken over only when the backup is stored (or there is none to store).
         bool backedUp = !backupClass[0] || WriteString(doc.Get(), backupName, backupClass) == ERROR_SUCCESS;
         if (!backedUp && !AskToContinue(hwnd))
-            return TakeBackInstall(docName, backupName, className, before);
+            return takeBack();
         if (backedUp && WriteString(doc.Get(), nullptr, className) != ERROR_SUCCESS && !AskToContinue(hwnd))
-            return TakeBackInstall(docName, backupName, className, before);
+            return takeBack();
     }
     if (!InstallInfSection(IsWindows95Family() ? hwnd : nullptr))
-        return TakeBackInstall(docName, backupName, className, before);
+        return takeBack();
     return TRUE;
 }
 

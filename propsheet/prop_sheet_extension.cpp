@@ -63,8 +63,7 @@ PropSheetExtension::~PropSheetExtension()
 {
     if (walkList)
         GlobalFree(walkList);
-    if (module && module != MODULE_UNAVAILABLE)
-        FreeLibrary(module);
+    ReleaseModule();
     if (fileIcon)
         DestroyIcon(fileIcon);
     DestroyRetiredIcons();
@@ -113,8 +112,7 @@ STDMETHODIMP PropSheetExtension::Initialize(PCIDLIST_ABSOLUTE, IDataObject* sele
     dataObject = selection;
     dataObject->AddRef();
     // Nothing of an earlier selection stays: AddPages goes on as on a new object.
-    if (module && module != MODULE_UNAVAILABLE)
-        FreeLibrary(module);
+    ReleaseModule();
     module = nullptr;
     fileCount = 0;
     ReplaceFileIcon(nullptr);
@@ -146,8 +144,7 @@ BOOL PropSheetExtension::ProbeSelection()
         DragQueryFileA(drop.Get(), 0, filePath, sizeof filePath);
     }
     if (fileCount > 1) {
-        if (module && module != MODULE_UNAVAILABLE)
-            FreeLibrary(module);
+        ReleaseModule();
         module = MODULE_UNAVAILABLE;
         ReplaceFileIcon(LoadIconA(moduleInstance, MAKEINTRESOURCEA(IDI_PINDREL)));
         return TRUE;
@@ -205,6 +202,14 @@ bool PropSheetExtension::HasIcons()
         return false;
     HICON count = ExtractIconA(moduleInstance, path, 0xFFFFFFFF);
     return count != nullptr;
+}
+
+void PropSheetExtension::ReleaseModule()
+{
+    if (module && module != MODULE_UNAVAILABLE) {
+        FreeLibrary(module);
+        module = nullptr;
+    }
 }
 
 BOOL PropSheetExtension::LoadModule()

@@ -26,6 +26,9 @@ public:
 
     // For the pages.
     BOOL LoadModule();
+    // Lets a loaded module go, so that the next LoadModule loads it again;
+    // MODULE_UNAVAILABLE stays as it is.
+    void ReleaseModule();
     // PSPCB_RELEASE of one of the object's pages: gives back the page's reference.
     void PageReleased();
     UINT GetSelectedFile(UINT index, char* buffer, UINT size);

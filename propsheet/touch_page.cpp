@@ -218,10 +218,7 @@ BOOL OnInitDialog(HWND dialog, LPARAM lParam)
 // stamps are read once the activation is over.
 void OnSetActive(HWND dialog, PropSheetExtension* object)
 {
-    if (object->module && object->module != MODULE_UNAVAILABLE) {
-        FreeLibrary(object->module);
-        object->module = nullptr;
-    }
+    object->ReleaseModule();
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_RESET, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_RESET)));
 }
