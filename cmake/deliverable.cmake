@@ -38,6 +38,11 @@ set(KELVARA_DELIVERABLE_CXX_FLAGS
 # Builds a shipped file into build/dist under its Windows name.
 function(kelvara_deliverable target kind)
   cmake_parse_arguments(D "" "OUTPUT;DEF;ENTRY;RC" "SOURCES" ${ARGN})
+  if(D_RC)
+    # windres' includes are not scanned: a new version must still rebuild the resources.
+    set_property(SOURCE ${D_RC} APPEND PROPERTY OBJECT_DEPENDS
+                 ${KELVARA_GENERATED_DIR}/version.h ${CMAKE_SOURCE_DIR}/common/version_info.rc2)
+  endif()
   if(kind STREQUAL "DLL")
     add_library(${target} SHARED ${D_SOURCES} ${D_RC})
   else()

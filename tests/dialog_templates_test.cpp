@@ -1,9 +1,11 @@
-// The dialog templates as built into the shipped files, both languages: where Tab
-// stops and where groups start, and SETUP.EXE's dialog, icon and messages, which
-// run in a process of their own and so are read from the file.
+// The resources as built into the shipped files: in both languages, where Tab stops
+// and where groups start, and SETUP.EXE's dialog, icon and messages, which run in a
+// process of their own and so are read from the file; and every file's version.
 #include "deliverables.h"
 #include "foreign_windows.h"
+#include <winver.h>
 #include <gtest/gtest.h>
+#include <cstdio>
 #include <map>
 #include <set>
 #include <vector>
@@ -260,6 +262,35 @@ TEST(DialogTemplates, SetupDialogIconAndMessagesInBothLanguages)
             EXPECT_EQ(Wide(english ? message.english : message.japanese),
                       std::wstring(reinterpret_cast<const wchar_t*>(block + 1), *block))
                 << message.id;
+        }
+    }
+}
+
+// What Explorer's Version tab and SetupAPI's version check read: the fixed file
+// information and the version texts all carry the suite's one version.
+TEST(VersionResources, EveryShippedFileCarriesTheSuiteVersion)
+{
+    unsigned major = 0, minor = 0, patch = 0;
+    ASSERT_EQ(3, sscanf(KELVARA_VERSION, "%u.%u.%u", &major, &minor, &patch));
+    for (const char* name : {"SETUP.EXE", "PINDREL.DLL", "QUORBIN.DLL", "KELVARA.CPL"}) {
+        SCOPED_TRACE(name);
+        std::string path = DistPath(name);
+        DWORD handle = 0;
+        std::vector<char> data(GetFileVersionInfoSizeA(path.c_str(), &handle));
+        ASSERT_FALSE(data.empty());
+        ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, static_cast<DWORD>(data.size()), data.data()));
+        VS_FIXEDFILEINFO* fixed = nullptr;
+        UINT size = 0;
+        ASSERT_TRUE(VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &size));
+        EXPECT_EQ(major << 16 | minor, fixed->dwFileVersionMS);
+        EXPECT_EQ(patch << 16, fixed->dwFileVersionLS);
+        EXPECT_EQ(fixed->dwFileVersionMS, fixed->dwProductVersionMS);
+        EXPECT_EQ(fixed->dwFileVersionLS, fixed->dwProductVersionLS);
+        for (const char* value : {"FileVersion", "ProductVersion"}) {
+            char* text = nullptr;
+            std::string query = std::string("\\StringFileInfo\\040904E4\\") + value;
+            ASSERT_TRUE(VerQueryValueA(data.data(), query.c_str(), reinterpret_cast<void**>(&text), &size)) << value;
+            EXPECT_STREQ(KELVARA_VERSION, text) << value;
         }
     }
 }
