@@ -1,5 +1,6 @@
 // KELVARA.HLP in the platform's own help viewer: every context number that the
-// suite passes to WinHelpA opens its topic, without an error box.
+// suite passes to WinHelpA opens its topic, without an error box. Under code page
+// 932 the viewer is given the Japanese help file and shows its Japanese topics.
 #include <windows.h>
 #include <richedit.h>
 
@@ -9,10 +10,11 @@
 #include <vector>
 
 #include "deliverables.h"
+#include "text.h"
 
 namespace {
 
-const std::string kHelpFile = DistPath("KELVARA.HLP");
+const std::string kHelpFile = JapaneseRun() ? std::string(KELVARA_HELP_JA) : DistPath("KELVARA.HLP");
 
 // The viewer's windows, found through the message window that WinHelpA talks to.
 DWORD ViewerProcess()
@@ -170,52 +172,57 @@ std::string ShownTopic()
     return WindowText(TextView(windows.topics[0]));
 }
 
-// Every topic starts with its heading as its first line.
+// Every topic starts with its heading as its first line; the Japanese file's
+// headings name the controls as the Japanese dialogs do.
 struct Topic {
     ULONG_PTR number;
     const char* heading;
     const char* phrase;   // from the topic's text
+    const char* japaneseHeading;
+    const char* japanesePhrase;
 };
 
 const Topic kMainTopics[] = {
-    {10000, "The Kelvara settings", "Go Online"},
-    {15002, "Removing Kelvara", "Run the uninstaller again"},
-    {25000, "Property Sheet settings", "Displays the icons in the resource table only"},
+    {10000, "The Kelvara settings", "Go Online", "Kelvara の設定", "[ホームページ]"},
+    {15002, "Removing Kelvara", "Run the uninstaller again", "Kelvara の削除", "アンインストーラをもう一度実行"},
+    {25000, "Property Sheet settings", "Displays the icons in the resource table only", "Property Sheet の設定",
+     "アイコンを持たないファイルでは表示しない"},
 };
 
 const Topic kPopupTopics[] = {
-    {20000, "Enable Pindrel", "on or off"},
-    {20001, "Touch", "Adds the Touch page"},
-    {20002, "Icons", "Adds the Icons page"},
-    {20003, "Displays the icons in the resource table only", "contain icons of their own"},
-    {20004, "Bitmaps", "Adds the Bitmaps page"},
-    {25011, "File name", "how many"},
-    {25012, "File icon", "Kelvara's own icon"},
-    {25013, "Copy", "Clipboard"},
-    {25101, "Creation", "was created"},
-    {25102, "Last Written", "last written"},
-    {25103, "Both", "both time stamps"},
-    {25111, "Time", "HH:MM:SS"},
-    {25112, "Date", "YYYY/MM/DD"},
-    {25113, "Touch", "typed in the boxes"},
-    {25114, "Now", "current date and time"},
-    {25115, "Reset", "stored time stamp"},
-    {25201, "Small", "16 by 16"},
-    {25202, "Normal", "32 by 32"},
-    {25203, "Large", "48 by 48"},
-    {25211, "Icons", "scroll sideways"},
-    {25212, "Cursors", "label and the list"},
-    {25213, "Cursors", "always shown at 32 by 32"},
-    {25301, "Bitmaps", "double quotes"},
-    {25302, "Preview", "top left part"},
-    {25303, "Size", "width and height"},
-    {25304, "Stretch", "Shrinks"},
+    {20000, "Enable Pindrel", "on or off", "Pindrel を有効にする", "まとめて有効または無効"},
+    {20001, "Touch", "Adds the Touch page", "タイム スタンプ", "[タイム スタンプ] タブを追加"},
+    {20002, "Icons", "Adds the Icons page", "アイコン", "[アイコン] タブを追加"},
+    {20003, "Displays the icons in the resource table only", "contain icons of their own",
+     "アイコンを持たないファイルでは表示しない", "独自のアイコンを含むファイル"},
+    {20004, "Bitmaps", "Adds the Bitmaps page", "ビットマップ", "[ビットマップ] タブを追加"},
+    {25011, "File name", "how many", "ファイル名", "ファイルの数"},
+    {25012, "File icon", "Kelvara's own icon", "ファイルのアイコン", "Kelvara のアイコン"},
+    {25013, "Copy", "Clipboard", "コピー", "クリップボード"},
+    {25101, "Creation", "was created", "作成日時", "作成日時を扱います"},
+    {25102, "Last Written", "last written", "更新日時", "最後に書き込まれた日時"},
+    {25103, "Both", "both time stamps", "両方", "両方のタイム スタンプ"},
+    {25111, "Time", "HH:MM:SS", "時間", "HH:MM:SS の形式"},
+    {25112, "Date", "YYYY/MM/DD", "日付", "YYYY/MM/DD の形式"},
+    {25113, "Touch", "typed in the boxes", "変更", "ボックスに入力した日付と時間"},
+    {25114, "Now", "current date and time", "現在", "現在の日付と時間"},
+    {25115, "Reset", "stored time stamp", "リセット", "保存されているタイム スタンプ"},
+    {25201, "Small", "16 by 16", "小", "16 × 16 ピクセル"},
+    {25202, "Normal", "32 by 32", "標準", "32 × 32 ピクセル"},
+    {25203, "Large", "48 by 48", "大", "48 × 48 ピクセル"},
+    {25211, "Icons", "scroll sideways", "アイコン", "横にスクロール"},
+    {25212, "Cursors", "label and the list", "カーソル", "このラベルと一覧"},
+    {25213, "Cursors", "always shown at 32 by 32", "カーソル", "常に 32 × 32 ピクセルで表示"},
+    {25301, "Bitmaps", "double quotes", "ビットマップ", "二重引用符"},
+    {25302, "Preview", "top left part", "プレビュー", "左上の部分"},
+    {25303, "Size", "width and height", "サイズ", "幅と高さ"},
+    {25304, "Stretch", "Shrinks", "縮小して表示", "全体が見えるように縮小"},
 };
 
 void ExpectTopic(const std::string& shown, const Topic& topic)
 {
-    EXPECT_EQ(0u, shown.find(std::string(topic.heading) + "\r")) << shown;
-    EXPECT_NE(std::string::npos, shown.find(topic.phrase)) << shown;
+    EXPECT_EQ(0u, shown.find(Localized(topic.heading, topic.japaneseHeading) + "\r")) << shown;
+    EXPECT_NE(std::string::npos, shown.find(Localized(topic.phrase, topic.japanesePhrase))) << shown;
 }
 
 class HelpFile : public testing::Test {
@@ -235,7 +242,7 @@ TEST_F(HelpFile, ContentsOpensTheSuiteOverview)
     ASSERT_TRUE(ShowHelp(HELP_CONTENTS, 0, &result));
     EXPECT_TRUE(result);
     ExpectNoErrorBox();
-    ExpectTopic(ShownTopic(), {0, "Kelvara", "Properties dialog of files"});
+    ExpectTopic(ShownTopic(), {0, "Kelvara", "Properties dialog of files", "Kelvara", "ファイルのプロパティ ダイアログ"});
 }
 
 TEST_F(HelpFile, EachDialogContextNumberOpensItsTopic)
@@ -371,8 +378,8 @@ void SaveScreenshot(const char* stem)
     ReleaseDC(nullptr, screen);
 
     // build/screenshots beside build/dist, build/screenshots64 beside the x64 suite's build/dist64.
-    std::string dir =
-        kHelpFile.substr(0, kHelpFile.rfind("\\dist")) + "\\screenshots" + (sizeof(void*) == 8 ? "64" : "");
+    std::string dist = DistPath("");
+    std::string dir = dist.substr(0, dist.rfind("\\dist")) + "\\screenshots" + (sizeof(void*) == 8 ? "64" : "");
     CreateDirectoryA(dir.c_str(), nullptr);
     std::string png = EncodePng(width, height, rows);
     HANDLE file = CreateFileA((dir + "\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -408,8 +415,11 @@ TEST_F(HelpFile, SettingsTopicShowsCheckBoxPopups)
     SaveScreenshot("help-25000");
 
     // The view counts a paragraph end as one character; WM_GETTEXT gives "\r\n".
+    // Wine's viewer places a hot spot by the bytes of text before it, the view counts
+    // characters: in the Japanese file (two bytes a character) the click goes to the
+    // byte count, where Wine looks for the hot spot, right of its underlined text.
     std::string shown = WindowText(text);
-    size_t at = shown.find("Enable Pindrel switches");
+    size_t at = shown.find(Localized("Enable Pindrel switches", "Pindrel を有効にする では"));
     ASSERT_NE(std::string::npos, at) << shown;
     size_t breaks = 0;
     for (size_t i = 0; i < at; ++i) breaks += shown.compare(i, 2, "\r\n") == 0;

@@ -1,6 +1,8 @@
 // Reading the help source into topics (see help_source.h).
 #include "help_source.h"
 
+#include <iconv.h>
+
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -9,6 +11,37 @@
 namespace hlp {
 
 namespace {
+
+// Japanese: code page 932 (Shift-JIS), LANG_JAPANESE and SHIFTJIS_CHARSET, the face
+// "ＭＳ Ｐゴシック" and the bullet "・", both in code page 932.
+Language Japanese()
+{
+    Language japanese;
+    japanese.codePage = "CP932";
+    japanese.lcid = 0x0411;
+    japanese.charset = 128;
+    japanese.face = "\x82\x6C\x82\x72\x20\x82\x6F\x83\x53\x83\x56\x83\x62\x83\x4E";
+    japanese.bullet = "\x81\x45";
+    return japanese;
+}
+
+// `utf8` in the code page; false when it is not UTF-8 or holds a character the
+// code page cannot spell (`out` is then unchanged).
+bool Encode(const std::string& utf8, const std::string& codePage, std::string& out)
+{
+    iconv_t converter = iconv_open(codePage.c_str(), "UTF-8");
+    if (converter == reinterpret_cast<iconv_t>(-1)) return false;
+    // No character takes more than two bytes in a code page or fewer than one in UTF-8.
+    std::string buffer(utf8.size() * 2, '\0');
+    char* in = const_cast<char*>(utf8.data());
+    size_t inLeft = utf8.size();
+    char* written = &buffer[0];
+    size_t room = buffer.size();
+    bool converted = iconv(converter, &in, &inLeft, &written, &room) != static_cast<size_t>(-1);
+    iconv_close(converter);
+    if (converted) out.assign(buffer.data(), written);
+    return converted;
+}
 
 std::string Trim(const std::string& s)
 {
@@ -33,6 +66,7 @@ struct Parser {
     int line = 0;
     std::vector<std::string> paragraphLines;
     int paragraphLine = 0;
+    bool languageDeclared = false;
     // Links, checked once every topic is known.
     std::vector<std::pair<int, std::string>> links;
 
@@ -105,7 +139,14 @@ struct Parser {
         size_t space = text.find(' ');
         std::string name = text.substr(0, space);
         std::string rest = space == std::string::npos ? "" : Trim(text.substr(space));
-        if (name == ".title") {
+        if (name == ".language") {
+            if (languageDeclared || !source.topics.empty()) {
+                return Fail(".language must come once, before the first .topic");
+            }
+            if (rest != "ja") return Fail("unknown language '" + rest + "' (known: ja)");
+            source.language = Japanese();
+            languageDeclared = true;
+        } else if (name == ".title") {
             source.title = rest;
         } else if (name == ".copyright") {
             source.copyright = rest;
@@ -149,8 +190,14 @@ struct Parser {
 
     bool Line(const std::string& raw)
     {
-        for (unsigned char c : raw) {
-            if (c >= 0x80) return Fail("only ASCII text is accepted");
+        bool ascii = true;
+        for (unsigned char c : raw) ascii = ascii && c < 0x80;
+        std::string encoded;
+        if (!ascii && source.language.codePage.empty()) {
+            return Fail("only ASCII text is accepted unless a .language allows more");
+        }
+        if (!ascii && !Encode(raw, source.language.codePage, encoded)) {
+            return Fail("text that is not UTF-8 or that " + source.language.codePage + " cannot spell");
         }
         std::string text = Trim(raw);
         if (!raw.empty() && raw[0] == '#') return true;
@@ -190,6 +237,24 @@ struct Parser {
         if (source.title.empty()) return Fail("no .title");
         return true;
     }
+
+    // The text is read as UTF-8, where no byte of a character is '*', '{', '}' or
+    // '\', and changes code page only once it is read: in code page 932 the second
+    // byte of many characters is one of them. Every line was checked against the
+    // code page as it was read. English text is ASCII and stays as it is.
+    void EncodeText()
+    {
+        if (source.language.codePage.empty()) return;
+        auto encode = [this](std::string& text) { Encode(text, source.language.codePage, text); };
+        encode(source.title);
+        encode(source.copyright);
+        for (Topic& topic : source.topics) {
+            encode(topic.title);
+            for (Paragraph& paragraph : topic.paragraphs) {
+                for (Run& run : paragraph.runs) encode(run.text);
+            }
+        }
+    }
 };
 
 }  // namespace
@@ -203,7 +268,9 @@ bool ParseHelpSource(const std::string& text, HelpSource& source, std::string& e
         ++parser.line;
         if (!parser.Line(l)) return false;
     }
-    return parser.EndParagraph() && parser.Check();
+    if (!parser.EndParagraph() || !parser.Check()) return false;
+    parser.EncodeText();
+    return true;
 }
 
 }  // namespace hlp

@@ -244,7 +244,8 @@ void PutSystemRecord(Bytes& out, unsigned type, const Bytes& data)
 
 }  // namespace
 
-Bytes BuildSystemFile(const std::string& title, const std::string& copyright, uint32_t contents)
+Bytes BuildSystemFile(const std::string& title, const std::string& copyright, uint32_t contents,
+                      uint16_t lcid, uint8_t charset)
 {
     Bytes out;
     PutWord(out, 0x036C);  // Magic
@@ -264,9 +265,16 @@ Bytes BuildSystemFile(const std::string& title, const std::string& copyright, ui
     Bytes offset;
     PutDword(offset, contents);
     PutSystemRecord(out, 3, offset);
-    Bytes charset;
-    PutWord(charset, 0);   // ANSI_CHARSET: the text is code page 1252
-    PutSystemRecord(out, 11, charset);
+    if (lcid != 0) {
+        // Two words of sorting flags, four bytes unused, then the LCID, as help
+        // projects give them (LCID=0x411 0x0 0x0: the language, then the flags).
+        Bytes language(8, 0);
+        PutWord(language, lcid);
+        PutSystemRecord(out, 9, language);
+    }
+    Bytes characterSet;
+    PutWord(characterSet, charset);
+    PutSystemRecord(out, 11, characterSet);
     return out;
 }
 

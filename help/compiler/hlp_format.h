@@ -68,7 +68,10 @@ bool BuildBTree(const BTreeLayout& layout, const std::vector<BTreeEntry>& entrie
 
 // |SYSTEM for a WinHelp 4 file (version 1.33) whose topic blocks are 4 KiB and
 // LZ77-encoded (flags 4); `contents` is the TOPICOFFSET of the contents topic.
-Bytes BuildSystemFile(const std::string& title, const std::string& copyright, uint32_t contents);
+// The file's language: an LCID record unless `lcid` is 0, and the character set
+// of its fonts (the font descriptors of |FONT have none of their own).
+Bytes BuildSystemFile(const std::string& title, const std::string& copyright, uint32_t contents,
+                      uint16_t lcid, uint8_t charset);
 
 // |FONT: face names and the 11-byte descriptors that font changes in topic
 // records number from 0.

@@ -230,7 +230,7 @@ TEST(BTree, ManyEntriesSplitIntoLinkedLeavesUnderAnIndexPage)
 // Flags (4: LZ77 topic blocks of 4 KiB); then records of type, size and data.
 TEST(SystemFile, HeaderAndRecordsHaveThePublishedLayout)
 {
-    Bytes system = hlp::BuildSystemFile("Kelvara Help", "", 0x8012);
+    Bytes system = hlp::BuildSystemFile("Kelvara Help", "", 0x8012, 0, 0);
     EXPECT_EQ(0x036Cu, Word(system, 0));
     EXPECT_EQ(33u, Word(system, 2));
     EXPECT_EQ(1u, Word(system, 4));
@@ -254,6 +254,20 @@ TEST(SystemFile, HeaderAndRecordsHaveThePublishedLayout)
     }
     EXPECT_TRUE(sawTitle);
     EXPECT_TRUE(sawContents);
+}
+
+// A Japanese file: the LCID record (two words of flags, four unused bytes, the
+// LCID) and SHIFTJIS_CHARSET in the CHARSET record.
+TEST(SystemFile, JapaneseFileRecordsItsLanguage)
+{
+    Bytes system = hlp::BuildSystemFile("T", "", 0, 0x0411, 128);
+    unsigned lcid = 0, charset = 0;
+    for (size_t at = 12; at + 4 <= system.size(); at += 4 + Word(system, at + 2)) {
+        if (Word(system, at) == 9 && Word(system, at + 2) == 10) lcid = Word(system, at + 4 + 8);
+        if (Word(system, at) == 11) charset = system.at(at + 4);
+    }
+    EXPECT_EQ(0x0411u, lcid);
+    EXPECT_EQ(128u, charset);
 }
 
 TEST(FontFile, DescriptorsFollowTheFaceNames)
@@ -362,6 +376,9 @@ TEST(HelpSource, RejectsMistakesWithTheirLine)
         {".title T\n.topic a\n.heading A\nx\n", "exactly one topic must be marked 'contents'"},
         {".title T\n.topic a contents\n.heading A\n", "topic a has no text"},
         {".title T\n.topic a contents\n.heading A\n*open\n", "line 4: '*' without its closing '*'"},
+        {".title T\n.topic a contents\n.heading \xC3\x84\nx\n", "line 3: only ASCII text"},
+        {".language ja\n.title T\n.topic a contents\n.heading caf\xC3\xA9\n", "line 4: text that is not UTF-8 or"},
+        {".language ja\n.title \x83\x5C\n", "line 2: text that is not UTF-8 or"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.source);
@@ -370,6 +387,23 @@ TEST(HelpSource, RejectsMistakesWithTheirLine)
         EXPECT_FALSE(hlp::ParseHelpSource(row.source, source, error));
         EXPECT_NE(std::string::npos, error.find(row.error)) << error;
     }
+}
+
+// Text is read as UTF-8 and only then written in code page 932, where the second
+// byte of "ボ" is '{' and that of "表" is '\'.
+TEST(HelpSource, JapaneseTextKeepsEveryCharacterWhole)
+{
+    const char source[] = ".language ja\n.title T\n.topic main contents\n.heading ソ\n{popup main ボタン}表示\n";
+    hlp::HelpSource parsed;
+    std::string error;
+    ASSERT_TRUE(hlp::ParseHelpSource(source, parsed, error)) << error;
+    EXPECT_EQ(0x0411u, parsed.language.lcid);
+    EXPECT_EQ(128u, parsed.language.charset);
+    EXPECT_EQ("\x83\x5C", parsed.topics[0].title);
+    const hlp::Paragraph& text = parsed.topics[0].paragraphs.at(1);
+    ASSERT_EQ(2u, text.runs.size());
+    EXPECT_EQ("\x83\x7B\x83\x5E\x83\x93", text.runs[0].text);
+    EXPECT_EQ("\x95\x5C\x8E\xA6", text.runs[1].text);
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ bool Compile(const hlp::HelpSource& source, hlp::Bytes& out, std::string& error)
 {
     hlp::Bytes topicFile;
     std::vector<uint32_t> offsets;
-    if (!hlp::BuildTopicFile(source.topics, topicFile, offsets, error)) return false;
+    if (!hlp::BuildTopicFile(source.topics, source.language.bullet, topicFile, offsets, error)) return false;
 
     std::vector<hlp::BTreeEntry> contexts;
     std::vector<std::pair<uint32_t, std::string>> titles;
@@ -56,9 +56,11 @@ bool Compile(const hlp::HelpSource& source, hlp::Bytes& out, std::string& error)
     }
 
     hlp::HelpFile file;
-    file.AddFile("|SYSTEM", hlp::BuildSystemFile(source.title, source.copyright, contents));
+    const hlp::Language& language = source.language;
+    file.AddFile("|SYSTEM", hlp::BuildSystemFile(source.title, source.copyright, contents, language.lcid,
+                                                 language.charset));
     file.AddFile("|TOPIC", topicFile);
-    file.AddFile("|FONT", hlp::BuildTopicFonts());
+    file.AddFile("|FONT", hlp::BuildTopicFonts(language.face));
     file.AddFile("|CONTEXT", contextTree);
     file.AddFile("|CTXOMAP", hlp::BuildContextMap(numbers));
     file.AddFile("|TTLBTREE", titleTree);

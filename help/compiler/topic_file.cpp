@@ -69,7 +69,7 @@ struct Record {
     uint32_t Pos() const { return TopicPos(block, offsetInBlock); }
 };
 
-Record TextRecord(const Paragraph& paragraph, size_t topic)
+Record TextRecord(const Paragraph& paragraph, const std::string& bullet, size_t topic)
 {
     FormattedText text;
     unsigned font = ~0u;
@@ -79,7 +79,7 @@ Record TextRecord(const Paragraph& paragraph, size_t topic)
         SetFont(text, font, kBodyFont);
     }
     if (paragraph.style == ParagraphStyle::Bullet) {
-        text.Text("\x95");
+        text.Text(bullet);
         text.Command({0x83});   // tab to the indent
     }
     for (const Run& run : paragraph.runs) {
@@ -144,21 +144,25 @@ Bytes LinkBytes(const Record& record, uint32_t previous, uint32_t next)
 
 }  // namespace
 
-Bytes BuildTopicFonts()
+Bytes BuildTopicFonts(const std::string& face)
 {
-    return BuildFontFile({"Arial"}, {{false, 20, 0}, {true, 20, 0}, {true, 24, 0}});
+    return BuildFontFile({face}, {{false, 20, 0}, {true, 20, 0}, {true, 24, 0}});
 }
 
-bool BuildTopicFile(const std::vector<Topic>& topics, Bytes& out, std::vector<uint32_t>& offsets,
-                    std::string& error)
+bool BuildTopicFile(const std::vector<Topic>& topics, const std::string& bullet, Bytes& out,
+                    std::vector<uint32_t>& offsets, std::string& error)
 {
     std::vector<Record> records;
     for (size_t i = 0; i < topics.size(); ++i) {
         records.push_back(HeaderRecord(topics[i], i));
-        for (const Paragraph& paragraph : topics[i].paragraphs) records.push_back(TextRecord(paragraph, i));
+        for (const Paragraph& paragraph : topics[i].paragraphs) {
+            records.push_back(TextRecord(paragraph, bullet, i));
+        }
     }
 
     // A record never crosses a block: one that does not fit starts the next one.
+    // Text is cut into strings only where its look changes, so a character of two
+    // bytes (code page 932) always stays whole, and TopicLength counts bytes.
     // Every block holds what its 4084 bytes expand to, far below the 16 KiB that
     // a TOPICPOS can address in a block.
     const size_t capacity = LiteralLz77Capacity(kTopicBlockSize - kTopicBlockHeaderSize);

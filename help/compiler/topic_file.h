@@ -13,7 +13,7 @@ enum class LinkKind { None, Popup, Jump };
 // A stretch of a paragraph with one look: plain, bold, or a hot spot that opens
 // the topic `target` (a context string) as a pop-up or in the main window.
 struct Run {
-    std::string text;        // code page 1252
+    std::string text;        // in the help file's code page
     bool bold = false;
     LinkKind link = LinkKind::None;
     std::string target;
@@ -34,14 +34,16 @@ struct Topic {
     std::vector<Paragraph> paragraphs;
 };
 
-// The fonts that the text records switch between, numbered as |FONT lists them.
+// The fonts that the text records switch between, numbered as |FONT lists them,
+// all of one face.
 enum FontNumber : unsigned { kBodyFont = 0, kBoldFont = 1, kHeadingFont = 2 };
-Bytes BuildTopicFonts();
+Bytes BuildTopicFonts(const std::string& face);
 
-// |TOPIC for the topics in this order, and the TOPICOFFSET of each topic (for
-// |CONTEXT, |CTXOMAP, |TTLBTREE and the contents record). False with a message
-// when a paragraph is too large for a topic block.
-bool BuildTopicFile(const std::vector<Topic>& topics, Bytes& out, std::vector<uint32_t>& offsets,
-                    std::string& error);
+// |TOPIC for the topics in this order, with `bullet` before each bulleted item,
+// and the TOPICOFFSET of each topic (for |CONTEXT, |CTXOMAP, |TTLBTREE and the
+// contents record). False with a message when a paragraph is too large for a
+// topic block.
+bool BuildTopicFile(const std::vector<Topic>& topics, const std::string& bullet, Bytes& out,
+                    std::vector<uint32_t>& offsets, std::string& error);
 
 }  // namespace hlp
