@@ -5,6 +5,8 @@
 # level) is handed build/dist64.
 set(KELVARA_DIST_DIR ${CMAKE_BINARY_DIR}/dist CACHE PATH "Where the shipped files go")
 file(MAKE_DIRECTORY ${KELVARA_DIST_DIR})
+# The release archives of both architectures (packed by the x86 tree, see release/).
+set(KELVARA_RELEASE_DIR ${CMAKE_BINARY_DIR}/archives CACHE PATH "Where the release archives go")
 # Everything that goes into build/dist.
 add_custom_target(kelvara_dist ALL)
 

@@ -1,14 +1,17 @@
 #!/bin/sh
 # Runs the end-to-end test program in a fresh Wine prefix of one Windows family
 # and one language, on a virtual display of its own, and removes the prefix again.
+# The release archive is unpacked to C:\<archive name> as a user would, and the
+# program installs from there.
 #   family 95: Wine's version setting win98 for every program involved
 #   family nt: winxp for them
 #   env en: code page 1252, America/New_York; ja: code page 932, Asia/Tokyo;
 #   en64, ja64: the same in a 64-bit prefix, for the x64 suite (family nt)
-# usage: tools/e2e.sh <build directory> 95|nt en|ja|en64|ja64 <end_to_end_test.exe> [gtest options]
+# usage: tools/e2e.sh <build directory> 95|nt en|ja|en64|ja64 <archive.zip> <end_to_end_test.exe> [gtest options]
 set -e
-build=$1 family=$2 env=$3 program=$4
-shift 4
+build=$1 family=$2 env=$3 archive=$4 program=$5
+shift 5
+[ -f "$archive" ] || { echo "no release archive $archive (cmake --build <build> --target package)" >&2; exit 2; }
 dir=$build/e2e/$family-$env
 
 export WINEPREFIX=$dir/prefix WINEARCH=win32 WINEDEBUG=-all
@@ -59,4 +62,7 @@ for p in SETUP.EXE rundll32.exe control.exe notepad.exe end_to_end_test.exe shel
 done
 wineserver -w
 
-KELVARA_E2E_FAMILY=$family wine "$program" "$@"
+release=$(basename "$archive" .zip)
+mkdir -p "$WINEPREFIX/drive_c/$release"
+(cd "$WINEPREFIX/drive_c/$release" && cmake -E tar xf "$(realpath "$archive")")
+KELVARA_E2E_FAMILY=$family KELVARA_E2E_RELEASE="C:\\$release" wine "$program" "$@"

@@ -1,7 +1,8 @@
 // The suite as a user meets it, in a fresh Wine prefix of one Windows family
-// (tools/e2e.sh makes it): SETUP.EXE from the distribution installs everything, the
-// shell's own Properties dialog and icon lookup use the extensions, Control Panel
-// changes a setting, and the registered removal command takes it all away again.
+// (tools/e2e.sh makes it): SETUP.EXE from the unpacked release archive installs
+// everything, the shell's own Properties dialog and icon lookup use the extensions,
+// Control Panel changes a setting, and the registered removal command takes it all
+// away again.
 // The tests run in the order written: installation first, removal last. Everything
 // the shell does with the suite runs in other processes (shell_probe.exe, Control
 // Panel, rundll32), so this program never holds one of the libraries it removes.
@@ -57,6 +58,13 @@ std::string OwnDirectory()
     GetModuleFileNameA(nullptr, path, sizeof path);
     std::string self = path;
     return self.substr(0, self.find_last_of('\\'));
+}
+
+// A file of the release archive that tools/e2e.sh unpacked.
+std::string ReleasePath(const std::string& name)
+{
+    const char* release = getenv("KELVARA_E2E_RELEASE");
+    return std::string(release ? release : "(no KELVARA_E2E_RELEASE)") + "\\" + name;
 }
 
 std::string ProbePath()
@@ -262,7 +270,7 @@ public:
     void SetUp() override
     {
         const char* family = getenv("KELVARA_E2E_FAMILY");
-        ASSERT_TRUE(family) << "run through tools/e2e.sh, which makes the fresh prefix";
+        ASSERT_TRUE(family && getenv("KELVARA_E2E_RELEASE")) << "run through tools/e2e.sh, which makes the fresh prefix";
         ASSERT_EQ(std::string(family) == "95", Windows95Family()) << "the prefix's version setting for " << family;
         ASSERT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kComponentKey)) << "the prefix is not fresh";
         PrepareAssociations();
@@ -296,7 +304,7 @@ const ::testing::Environment* const installation = ::testing::AddGlobalTestEnvir
 
 TEST(EndToEnd, SetupInstallsBothComponentsAndTheApplet)
 {
-    Process setup("\"" + DistPath("SETUP.EXE") + "\"");
+    Process setup("\"" + ReleasePath("SETUP.EXE") + "\"");
     ASSERT_TRUE(setup.Started());
     HWND dialog = nullptr;
     ASSERT_TRUE(WaitUntil([&] {
@@ -560,7 +568,7 @@ std::set<std::string> DeletedAtRestart()
     std::set<std::string> files;
     const char* section = Windows95Family() ? "DefaultUninstall" : "DefaultUninstall" KELVARA_NT_DECORATION;
     for (const char* name : {"PINDREL.INF", "QUORBIN.INF", "KELVARA.INF"}) {
-        HINF inf = SetupOpenInfFileA(DistPath(name).c_str(), nullptr, INF_STYLE_WIN4, nullptr);
+        HINF inf = SetupOpenInfFileA(ReleasePath(name).c_str(), nullptr, INF_STYLE_WIN4, nullptr);
         if (inf == INVALID_HANDLE_VALUE)
             continue;
         INFCONTEXT line;
