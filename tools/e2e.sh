@@ -63,6 +63,9 @@ done
 wineserver -w
 
 release=$(basename "$archive" .zip)
-mkdir -p "$WINEPREFIX/drive_c/$release"
+mkdir -p "$WINEPREFIX/drive_c/$release" "$WINEPREFIX/drive_c/e2e"
 (cd "$WINEPREFIX/drive_c/$release" && cmake -E tar xf "$(realpath "$archive")")
-KELVARA_E2E_FAMILY=$family KELVARA_E2E_RELEASE="C:\\$release" wine "$program" "$@"
+# The test program and its probe run from the prefix's own drive, so the reports the
+# probe leaves beside itself belong to this run alone, not to one running beside it.
+cp "$program" "$(dirname "$program")/shell_probe.exe" "$WINEPREFIX/drive_c/e2e/"
+KELVARA_E2E_FAMILY=$family KELVARA_E2E_RELEASE="C:\\$release" wine "$WINEPREFIX/drive_c/e2e/$(basename "$program")" "$@"
