@@ -27,13 +27,19 @@ list(GET KELVARA_SUBSYSTEM_VERSION 0 KELVARA_SUBSYSTEM_MAJOR)
 list(GET KELVARA_SUBSYSTEM_VERSION 1 KELVARA_SUBSYSTEM_MINOR)
 
 set(KELVARA_CMAKE_DIR ${CMAKE_CURRENT_LIST_DIR})
-set(KELVARA_SYSTEM_LIBS kernel32 user32 gdi32 advapi32 shell32 ole32 comctl32 setupapi imm32 uuid)
+set(KELVARA_SYSTEM_LIBS kernel32 user32 gdi32 advapi32 shell32 ole32 comctl32 setupapi uuid)
 
 # Options every object of a deliverable is compiled with.
 set(KELVARA_DELIVERABLE_CXX_FLAGS
     -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fno-threadsafe-statics
     -fno-stack-protector -fno-builtin-printf -ffunction-sections -fdata-sections -Os -Wall -Wextra -Wno-unused-parameter
     -Wno-cast-function-type -Wno-missing-field-initializers)
+if(KELVARA_MACHINE STREQUAL "i386")
+  # Windows 95 runs on an 80386: the compiler's i686 default (cmov) and its inline
+  # interlocked forms (xadd, i486) would fault on the 386, i486 and Pentium that the
+  # family ran on. Tuned for the Pentium, the commonest of them.
+  list(APPEND KELVARA_DELIVERABLE_CXX_FLAGS -march=i386 -mtune=pentium)
+endif()
 
 # kelvara_deliverable(<target> <DLL|EXE> OUTPUT <file name> DEF <def file>|NONE
 #                     ENTRY <symbol> SOURCES ... [RC <rc file>])
@@ -60,7 +66,7 @@ function(kelvara_deliverable target kind)
   target_compile_definitions(${target} PRIVATE WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0400 WINVER=0x0400
                              _WIN32_IE=0x0400 NOMINMAX STRICT KELVARA_NT_DECORATION="${KELVARA_NT_DECORATION}")
   target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/common)
-  set(link -nostdlib -nostartfiles -static-libgcc -Wl,--enable-stdcall-fixup
+  set(link -nostdlib -nostartfiles -Wl,--enable-stdcall-fixup
            -Wl,--major-subsystem-version,${KELVARA_SUBSYSTEM_MAJOR}
            -Wl,--minor-subsystem-version,${KELVARA_SUBSYSTEM_MINOR}
            -Wl,--major-os-version,${KELVARA_SUBSYSTEM_MAJOR} -Wl,--minor-os-version,${KELVARA_SUBSYSTEM_MINOR}
@@ -77,7 +83,10 @@ function(kelvara_deliverable target kind)
     target_sources(${target} PRIVATE ${D_DEF})
   endif()
   target_link_options(${target} PRIVATE ${link})
-  target_link_libraries(${target} PRIVATE kelvara_crt ${KELVARA_SYSTEM_LIBS} gcc)
+  # Not even the compiler's support library: its helpers (64-bit division, stack
+  # probes) are built for the i686, so a new need of one fails here at link time and
+  # is written into kelvara_crt for the 80386 instead.
+  target_link_libraries(${target} PRIVATE kelvara_crt ${KELVARA_SYSTEM_LIBS})
   add_dependencies(kelvara_dist ${target})
 endfunction()
 

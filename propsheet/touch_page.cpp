@@ -182,6 +182,23 @@ void ApplyTimeStamp(HWND dialog, int commandId, PropSheetExtension* object)
     RefreshTimeStamps(dialog, object);
 }
 
+// Dates and times are typed in plain digits; an input method would only get in the
+// way. IMM32.DLL comes with NT 4.0 on and with the Far East editions of Windows 95
+// only: where it or its function is missing there is no input method to switch off.
+void SwitchOffInputMethod(HWND date, HWND time)
+{
+    ScopedLibrary imm(LoadLibraryA("IMM32.DLL"));
+    if (!imm)
+        return;
+    typedef HIMC(WINAPI * AssociateContextProc)(HWND, HIMC);
+    AssociateContextProc associate =
+        reinterpret_cast<AssociateContextProc>(GetProcAddress(imm.Get(), "ImmAssociateContext"));
+    if (!associate)
+        return;
+    associate(date, nullptr);
+    associate(time, nullptr);
+}
+
 BOOL OnInitDialog(HWND dialog, LPARAM lParam)
 {
     PropSheetExtension* object = AttachPageObject(dialog, lParam);
@@ -205,10 +222,7 @@ BOOL OnInitDialog(HWND dialog, LPARAM lParam)
     SendMessageA(date, EM_LIMITTEXT, 10, 0);
     SendMessageA(time, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("00:00:00"));
     SendMessageA(time, CB_LIMITTEXT, 8, 0);
-    // Dates and times are typed in plain digits; an input method would only get in
-    // the way.
-    ImmAssociateContext(date, nullptr);
-    ImmAssociateContext(time, nullptr);
+    SwitchOffInputMethod(date, time);
 
     CheckRadioButton(dialog, IDC_STAMP_CREATION, IDC_STAMP_BOTH, IDC_STAMP_LAST_WRITTEN);
     return TRUE;

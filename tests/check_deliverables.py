@@ -1,19 +1,53 @@
 #!/usr/bin/env python3
 """Checks that every file in build/dist loads on a bare Windows of the family:
-32-bit x86 PE, subsystem version 4.0, imports only from the system's own
-libraries and only their ANSI forms, and exports exactly the names it must.
+32-bit x86 PE, subsystem version 4.0, only 80386 instructions, imports only from
+the libraries every Windows has and only their ANSI forms, and exports exactly the
+names it must.
 For machine x86-64 (build/dist64): PE32+ for x86-64 and subsystem version 5.2,
 the lowest that 64-bit Windows loads.
 
-usage: check_deliverables.py <objdump> <dist directory> [i386|x86-64]
+usage: check_deliverables.py <objdump> <dist directory or one file> [i386|x86-64]
 """
 import os
 import re
+import struct
 import subprocess
 import sys
 
+# Libraries that every Windows 95 and NT 4.0 has, English editions included, and the
+# setup library that the INF runner needs. IMM32.DLL is not among them: only the Far
+# East editions of Windows 95 have it, so it is looked up at run time.
 SYSTEM_LIBRARIES = {'kernel32.dll', 'user32.dll', 'gdi32.dll', 'advapi32.dll', 'shell32.dll',
-                    'ole32.dll', 'comctl32.dll', 'setupapi.dll', 'imm32.dll'}
+                    'ole32.dll', 'comctl32.dll', 'setupapi.dll'}
+
+# The instructions of the 80386 and its 387, as objdump spells them (Intel syntax):
+# the x86 files must run on every processor Windows 95 ran on. Not here: bswap,
+# cmpxchg, xadd, invd, wbinvd, invlpg (i486), cpuid, rdtsc, rdmsr, cmpxchg8b
+# (Pentium), cmov, fcmov, fcomi, ud2 (Pentium Pro), and MMX or SSE.
+I386_INSTRUCTIONS = set("""
+    aaa aad aam aas adc add and arpl bound bsf bsr bt btc btr bts call cbw cdq clc cld
+    cli clts cmc cmp cmps cmpsb cmpsd cmpsw cwd cwde daa das dec div enter hlt idiv imul
+    in inc ins insb insd insw int int3 into iret iretd ja jae jb jbe jc jcxz je jecxz jg
+    jge jl jle jmp jna jnae jnb jnbe jnc jne jng jnge jnl jnle jno jnp jns jnz jo jp jpe
+    jpo js jz lahf lar lds lea leave les lfs lgdt lgs lidt lldt lmsw lods lodsb lodsd
+    lodsw loop loope loopne loopnz loopz lsl lss ltr mov movs movsb movsd movsw movsx
+    movzx mul neg nop not or out outs outsb outsd outsw pop popa popad popf popfd push
+    pusha pushad pushf pushfd rcl rcr ret retf rol ror sahf sal sar sbb scas scasb scasd
+    scasw seta setae setb setbe setc sete setg setge setl setle setna setnae setnb
+    setnbe setnc setne setng setnge setnl setnle setno setnp setns setnz seto setp setpe
+    setpo sets setz sgdt shl shld shr shrd sidt sldt smsw stc std sti stos stosb stosd
+    stosw str sub test verr verw wait xchg xlat xlatb xor
+    f2xm1 fabs fadd faddp fbld fbstp fchs fclex fcom fcomp fcompp fcos fdecstp fdiv
+    fdivp fdivr fdivrp ffree fiadd ficom ficomp fidiv fidivr fild fimul fincstp finit
+    fist fistp fisub fisubr fld fld1 fldcw fldenv fldl2e fldl2t fldlg2 fldln2 fldpi fldz
+    fmul fmulp fnclex fninit fnop fnsave fnstcw fnstenv fnstsw fpatan fprem fprem1
+    fptan frndint frstor fsave fscale fsin fsincos fsqrt fst fstcw fstenv fstp fstsw
+    fsub fsubp fsubr fsubrp ftst fucom fucomp fucompp fwait fxam fxch fxtract fyl2x
+    fyl2xp1
+""".split())
+# Prefixes objdump prints before the mnemonic; each exists on the 80386.
+I386_PREFIXES = {'lock', 'rep', 'repe', 'repz', 'repne', 'repnz', 'data16', 'addr16',
+                 'cs', 'ds', 'es', 'fs', 'gs', 'ss'}
 
 EXPORTS = {
     'PINDREL.DLL': {'DllMain', 'DllGetClassObject', 'DllCanUnloadNow', 'Install', 'Uninstall', 'CplGetPage'},
@@ -64,6 +98,55 @@ def parse(objdump, path):
     return info
 
 
+def code_ranges(path):
+    """(section name, first address, end address) of each code section. The lists of
+    constructors and destructors that the linker puts at the end of .text (each -1,
+    its entries, 0) are data and are left out."""
+    data = open(path, 'rb').read()
+    pe = struct.unpack_from('<I', data, 0x3c)[0]
+    count, optional_size = struct.unpack_from('<H', data, pe + 6)[0], struct.unpack_from('<H', data, pe + 20)[0]
+    image_base = struct.unpack_from('<I', data, pe + 24 + 28)[0]
+    ranges = []
+    for i in range(count):
+        header = pe + 24 + optional_size + 40 * i
+        name, size, address, raw_size, raw_at = struct.unpack_from('<8sIIII', data, header)
+        if not struct.unpack_from('<I', data, header + 36)[0] & 0x20:  # IMAGE_SCN_CNT_CODE
+            continue
+        code = data[raw_at:raw_at + min(size, raw_size)]
+        end = len(code)
+        for _ in range(2):
+            if end < 8 or code[end - 4:end] != bytes(4):
+                break
+            marker = end - 8
+            while marker >= 0 and code[marker:marker + 4] != b'\xff' * 4:
+                marker -= 4
+            if marker < 0:
+                break
+            end = marker
+        ranges.append((name.rstrip(b'\0').decode(), image_base + address, image_base + address + end))
+    return ranges
+
+
+def foreign_instructions(objdump, path):
+    """(address, mnemonic) of every instruction the 80386 does not have."""
+    found = []
+    for section, start, stop in code_ranges(path):
+        text = subprocess.run([objdump, '-d', '-M', 'intel', '--no-show-raw-insn', '-j', section,
+                               f'--start-address={start:#x}', f'--stop-address={stop:#x}', path],
+                              capture_output=True, text=True, check=True).stdout
+        for line in text.splitlines():
+            m = re.match(r'\s*([0-9a-f]+):\t(.*)', line)
+            if not m:
+                continue
+            words = m.group(2).split()
+            while words and words[0] in I386_PREFIXES:
+                words.pop(0)
+            mnemonic = words[0] if words else m.group(2).strip()
+            if mnemonic not in I386_INSTRUCTIONS:
+                found.append((m.group(1), mnemonic))
+    return found
+
+
 def check(objdump, path, machine):
     name = os.path.basename(path).upper()
     problems = []
@@ -80,6 +163,9 @@ def check(objdump, path, machine):
         for f in functions:
             if re.search(r'[a-z0-9]W$', f) and f not in NOT_WIDE:
                 problems.append(f'imports the wide function {dll}!{f}')
+    if machine == 'i386':
+        for address, mnemonic in foreign_instructions(objdump, path):
+            problems.append(f'{mnemonic} at {address}: not an 80386 instruction')
     if name not in EXPORTS:
         problems.append('is not a known deliverable')
     elif info['exports'] != EXPORTS[name]:
@@ -92,7 +178,11 @@ def check(objdump, path, machine):
 def main():
     objdump, dist = sys.argv[1], sys.argv[2]
     machine = sys.argv[3] if len(sys.argv) > 3 else 'i386'
-    files = sorted(f for f in os.listdir(dist) if f.upper().endswith(('.DLL', '.CPL', '.EXE')))
+    if os.path.isfile(dist):
+        dist, files = os.path.split(dist)
+        files = [files]
+    else:
+        files = sorted(f for f in os.listdir(dist) if f.upper().endswith(('.DLL', '.CPL', '.EXE')))
     if not files:
         print(f'no deliverables in {dist}')
         return 1

@@ -286,11 +286,25 @@ TEST(VersionResources, EveryShippedFileCarriesTheSuiteVersion)
         EXPECT_EQ(patch << 16, fixed->dwFileVersionLS);
         EXPECT_EQ(fixed->dwFileVersionMS, fixed->dwProductVersionMS);
         EXPECT_EQ(fixed->dwFileVersionLS, fixed->dwProductVersionLS);
-        for (const char* value : {"FileVersion", "ProductVersion"}) {
-            char* text = nullptr;
-            std::string query = std::string("\\StringFileInfo\\040904E4\\") + value;
-            ASSERT_TRUE(VerQueryValueA(data.data(), query.c_str(), reinterpret_cast<void**>(&text), &size)) << value;
-            EXPECT_STREQ(KELVARA_VERSION, text) << value;
+        // Every language the file names carries its texts: a Japanese Windows' Version
+        // tab looks up 041103A4.
+        WORD* translations = nullptr;
+        ASSERT_TRUE(VerQueryValueA(data.data(), "\\VarFileInfo\\Translation",
+                                   reinterpret_cast<void**>(&translations), &size));
+        ASSERT_EQ(8u, size);
+        EXPECT_EQ(0x0409, translations[0]);
+        EXPECT_EQ(1252, translations[1]);
+        EXPECT_EQ(0x0411, translations[2]);
+        EXPECT_EQ(932, translations[3]);
+        for (UINT i = 0; i < 2; ++i) {
+            for (const char* value : {"FileVersion", "ProductVersion"}) {
+                char query[64];
+                wsprintfA(query, "\\StringFileInfo\\%04X%04X\\%s", translations[2 * i], translations[2 * i + 1],
+                          value);
+                char* text = nullptr;
+                ASSERT_TRUE(VerQueryValueA(data.data(), query, reinterpret_cast<void**>(&text), &size)) << query;
+                EXPECT_STREQ(KELVARA_VERSION, text) << query;
+            }
         }
     }
 }

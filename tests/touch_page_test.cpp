@@ -45,10 +45,40 @@ HIMC WINAPI RecordAssociateContext(HWND hwnd, HIMC context)
     return nullptr;
 }
 
+// IMM32.DLL as PINDREL's run-time lookup finds it: as the system has it, with its
+// function recorded, missing (an English Windows 95), or without the function.
+enum class InputMethods { Real, Recorded, Missing, WithoutFunction };
+InputMethods inputMethods = InputMethods::Real;
+int refusedLookups = 0;
+HMODULE WINAPI AnswerLoadLibrary(const char* name)
+{
+    if (inputMethods == InputMethods::Missing && lstrcmpiA(name, "IMM32.DLL") == 0) {
+        ++refusedLookups;
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    return LoadLibraryA(name);
+}
+FARPROC WINAPI AnswerGetProcAddress(HMODULE module, const char* name)
+{
+    if (HIWORD(name) && lstrcmpA(name, "ImmAssociateContext") == 0) {
+        if (inputMethods == InputMethods::WithoutFunction) {
+            ++refusedLookups;
+            SetLastError(ERROR_PROC_NOT_FOUND);
+            return nullptr;
+        }
+        if (inputMethods == InputMethods::Recorded)
+            return reinterpret_cast<FARPROC>(&RecordAssociateContext);
+    }
+    return GetProcAddress(module, name);
+}
+
+// Frees of IMM32.DLL (loaded for one call by the page) are not the selected module's.
 std::vector<HMODULE> freedModules;
 BOOL WINAPI RecordFreeLibrary(HMODULE module)
 {
-    freedModules.push_back(module);
+    if (module != GetModuleHandleA("IMM32.DLL"))
+        freedModules.push_back(module);
     return FreeLibrary(module);
 }
 
@@ -218,6 +248,23 @@ protected:
         return page;
     }
 
+    void AnswerInputMethodLookup(InputMethods answer)
+    {
+        inputMethods = answer;
+        refusedLookups = 0;
+        imeCalls.clear();
+        imeLookup.clear();
+        if (answer == InputMethods::Real)
+            return;
+        const ImportReplacement lookups[] = {
+            {"kernel32.dll", "LoadLibraryA", reinterpret_cast<const void*>(&AnswerLoadLibrary)},
+            {"kernel32.dll", "GetProcAddress", reinterpret_cast<const void*>(&AnswerGetProcAddress)},
+        };
+        PatchImports(pindrel->Get(), lookups, imeLookup);
+        for (const auto& patch : imeLookup)
+            ASSERT_TRUE(patch->Applied());
+    }
+
     // Puts the files into an in-memory stamp store answered at PINDREL's imports.
     void UseStore()
     {
@@ -227,6 +274,7 @@ protected:
 
     std::unique_ptr<LoadedLibrary> pindrel;
     std::unique_ptr<ImportPatch> beepPatch;
+    std::vector<std::unique_ptr<ImportPatch>> imeLookup;
     std::unique_ptr<FileTimeStore> store;
     TempDir dir;
     SheetHost sheet;
@@ -239,10 +287,7 @@ protected:
 TEST_F(TouchPage, StartsWithLastWrittenAndLimitedFieldsWithoutInputMethod)
 {
     std::string file = dir.WriteFile("a.txt", "a");
-    imeCalls.clear();
-    ImportPatch ime(pindrel->Get(), "imm32.dll", "ImmAssociateContext",
-                    reinterpret_cast<const void*>(&RecordAssociateContext));
-    ASSERT_TRUE(ime.Applied());
+    AnswerInputMethodLookup(InputMethods::Recorded);
     HWND page = Open({file});
     ASSERT_TRUE(page);
 
@@ -480,11 +525,20 @@ TEST_F(TouchPage, TouchWritesTheTypedLocalTimeAsUtc)
         FAIL() << "not a test environment: bias " << zone.bias;
     }
 
-    // Files named in every script the code page spells are touched alike.
-    std::vector<std::string> names = ScriptNames();
-    names.insert(names.begin(), "a");
-    for (const std::string& name : names) {
+    // Files named in every script the code page spells are touched alike, and so is
+    // a file where IMM32.DLL is missing or lacks its function.
+    struct Run {
+        std::string name;
+        InputMethods inputMethods;
+    };
+    std::vector<Run> runs = {{"a", InputMethods::Real}, {"b", InputMethods::Missing},
+                             {"c", InputMethods::WithoutFunction}};
+    for (const std::string& name : ScriptNames())
+        runs.push_back({name, InputMethods::Real});
+    for (const Run& run : runs) {
+        const std::string& name = run.name;
         SCOPED_TRACE(name);
+        AnswerInputMethodLookup(run.inputMethods);
         std::string file = dir.WriteFile(name + ".txt", "a");
         HWND page = Open({file});
         ASSERT_TRUE(page);
@@ -496,6 +550,8 @@ TEST_F(TouchPage, TouchWritesTheTypedLocalTimeAsUtc)
         // The refresh shows the typed local time again.
         EXPECT_EQ(date, ControlText(page, IDC_DATE));
         EXPECT_EQ(time, ControlText(page, IDC_TIME));
+        bool refused = run.inputMethods == InputMethods::Missing || run.inputMethods == InputMethods::WithoutFunction;
+        EXPECT_EQ(refused ? 1 : 0, refusedLookups);
         sheet.Destroy();
     }
 }
