@@ -25,29 +25,24 @@ SYSTEM_LIBRARIES = {'kernel32.dll', 'user32.dll', 'gdi32.dll', 'advapi32.dll', '
 # cmpxchg, xadd, invd, wbinvd, invlpg (i486), cpuid, rdtsc, rdmsr, cmpxchg8b
 # (Pentium), cmov, fcmov, fcomi, ud2 (Pentium Pro), and MMX or SSE.
 I386_INSTRUCTIONS = set("""
-    aaa aad aam aas adc add and arpl bound bsf bsr bt btc btr bts call cbw cdq clc cld
-    cli clts cmc cmp cmps cmpsb cmpsd cmpsw cwd cwde daa das dec div enter hlt idiv imul
-    in inc ins insb insd insw int int3 into iret iretd ja jae jb jbe jc jcxz je jecxz jg
-    jge jl jle jmp jna jnae jnb jnbe jnc jne jng jnge jnl jnle jno jnp jns jnz jo jp jpe
-    jpo js jz lahf lar lds lea leave les lfs lgdt lgs lidt lldt lmsw lods lodsb lodsd
-    lodsw loop loope loopne loopnz loopz lsl lss ltr mov movs movsb movsd movsw movsx
-    movzx mul neg nop not or out outs outsb outsd outsw pop popa popad popf popfd push
-    pusha pushad pushf pushfd rcl rcr ret retf rol ror sahf sal sar sbb scas scasb scasd
-    scasw seta setae setb setbe setc sete setg setge setl setle setna setnae setnb
-    setnbe setnc setne setng setnge setnl setnle setno setnp setns setnz seto setp setpe
-    setpo sets setz sgdt shl shld shr shrd sidt sldt smsw stc std sti stos stosb stosd
-    stosw str sub test verr verw wait xchg xlat xlatb xor
-    f2xm1 fabs fadd faddp fbld fbstp fchs fclex fcom fcomp fcompp fcos fdecstp fdiv
-    fdivp fdivr fdivrp ffree fiadd ficom ficomp fidiv fidivr fild fimul fincstp finit
-    fist fistp fisub fisubr fld fld1 fldcw fldenv fldl2e fldl2t fldlg2 fldln2 fldpi fldz
-    fmul fmulp fnclex fninit fnop fnsave fnstcw fnstenv fnstsw fpatan fprem fprem1
-    fptan frndint frstor fsave fscale fsin fsincos fsqrt fst fstcw fstenv fstp fstsw
-    fsub fsubp fsubr fsubrp ftst fucom fucomp fucompp fwait fxam fxch fxtract fyl2x
-    fyl2xp1
+    aaa aad aam aas adc add and arpl bound bsf bsr bt btc btr bts call cbw cdq clc cld cli clts cmc
+    cmp cmps cmpsb cmpsd cmpsw cwd cwde daa das dec div enter hlt idiv imul in inc ins insb insd
+    insw int int3 into iret iretd ja jae jb jbe jc jcxz je jecxz jg jge jl jle jmp jna jnae jnb jnbe
+    jnc jne jng jnge jnl jnle jno jnp jns jnz jo jp jpe jpo js jz lahf lar lds lea leave les lfs
+    lgdt lgs lidt lldt lmsw lods lodsb lodsd lodsw loop loope loopne loopnz loopz lsl lss ltr mov
+    movs movsb movsd movsw movsx movzx mul neg nop not or out outs outsb outsd outsw pop popa popad
+    popf popfd push pusha pushad pushf pushfd rcl rcr ret retf rol ror sahf sal sar sbb scas scasb
+    scasd scasw seta setae setb setbe setc sete setg setge setl setle setna setnae setnb setnbe
+    setnc setne setng setnge setnl setnle setno setnp setns setnz seto setp setpe setpo sets setz
+    sgdt shl shld shr shrd sidt sldt smsw stc std sti stos stosb stosd stosw str sub test verr verw
+    wait xchg xlat xlatb xor
+    f2xm1 fabs fadd faddp fbld fbstp fchs fclex fcom fcomp fcompp fcos fdecstp fdiv fdivp fdivr
+    fdivrp ffree fiadd ficom ficomp fidiv fidivr fild fimul fincstp finit fist fistp fisub fisubr
+    fld fld1 fldcw fldenv fldl2e fldl2t fldlg2 fldln2 fldpi fldz fmul fmulp fnclex fninit fnop
+    fnsave fnstcw fnstenv fnstsw fpatan fprem fprem1 fptan frndint frstor fsave fscale fsin fsincos
+    fsqrt fst fstcw fstenv fstp fstsw fsub fsubp fsubr fsubrp ftst fucom fucomp fucompp fwait fxam
+    fxch fxtract fyl2x fyl2xp1
 """.split())
-# Prefixes objdump prints before the mnemonic; each exists on the 80386.
-I386_PREFIXES = {'lock', 'rep', 'repe', 'repz', 'repne', 'repnz', 'data16', 'addr16',
-                 'cs', 'ds', 'es', 'fs', 'gs', 'ss'}
 
 EXPORTS = {
     'PINDREL.DLL': {'DllMain', 'DllGetClassObject', 'DllCanUnloadNow', 'Install', 'Uninstall', 'CplGetPage'},
@@ -98,53 +93,33 @@ def parse(objdump, path):
     return info
 
 
-def code_ranges(path):
-    """(section name, first address, end address) of each code section. The lists of
-    constructors and destructors that the linker puts at the end of .text (each -1,
-    its entries, 0) are data and are left out."""
+def foreign_instructions(objdump, path):
+    """(address, mnemonic) of each instruction of the code sections that the 80386 does
+    not have. The lists of constructors and destructors that the linker puts at the
+    end of .text (each -1, its entries, 0) are data and are left out."""
     data = open(path, 'rb').read()
     pe = struct.unpack_from('<I', data, 0x3c)[0]
-    count, optional_size = struct.unpack_from('<H', data, pe + 6)[0], struct.unpack_from('<H', data, pe + 20)[0]
-    image_base = struct.unpack_from('<I', data, pe + 24 + 28)[0]
-    ranges = []
-    for i in range(count):
-        header = pe + 24 + optional_size + 40 * i
-        name, size, address, raw_size, raw_at = struct.unpack_from('<8sIIII', data, header)
-        if not struct.unpack_from('<I', data, header + 36)[0] & 0x20:  # IMAGE_SCN_CNT_CODE
+    count, optional_size = struct.unpack_from('<H12xH', data, pe + 6)
+    image_base = struct.unpack_from('<I', data, pe + 52)[0]
+    for header in range(pe + 24 + optional_size, pe + 24 + optional_size + 40 * count, 40):
+        name, size, address, raw_size, raw_at, flags = struct.unpack_from('<8s4I12xI', data, header)
+        if not flags & 0x20:  # IMAGE_SCN_CNT_CODE
             continue
         code = data[raw_at:raw_at + min(size, raw_size)]
         end = len(code)
         for _ in range(2):
-            if end < 8 or code[end - 4:end] != bytes(4):
-                break
-            marker = end - 8
-            while marker >= 0 and code[marker:marker + 4] != b'\xff' * 4:
-                marker -= 4
-            if marker < 0:
+            marker = code.rfind(b'\xff' * 4, 0, end - 4)
+            if code[end - 4:end] != bytes(4) or marker < 0 or (end - marker) % 4:
                 break
             end = marker
-        ranges.append((name.rstrip(b'\0').decode(), image_base + address, image_base + address + end))
-    return ranges
-
-
-def foreign_instructions(objdump, path):
-    """(address, mnemonic) of every instruction the 80386 does not have."""
-    found = []
-    for section, start, stop in code_ranges(path):
-        text = subprocess.run([objdump, '-d', '-M', 'intel', '--no-show-raw-insn', '-j', section,
-                               f'--start-address={start:#x}', f'--stop-address={stop:#x}', path],
+        text = subprocess.run([objdump, '-d', '-M', 'intel', '--no-show-raw-insn', '-j', name.rstrip(b'\0').decode(),
+                               f'--start-address={image_base + address:#x}',
+                               f'--stop-address={image_base + address + end:#x}', path],
                               capture_output=True, text=True, check=True).stdout
-        for line in text.splitlines():
-            m = re.match(r'\s*([0-9a-f]+):\t(.*)', line)
-            if not m:
-                continue
-            words = m.group(2).split()
-            while words and words[0] in I386_PREFIXES:
-                words.pop(0)
-            mnemonic = words[0] if words else m.group(2).strip()
-            if mnemonic not in I386_INSTRUCTIONS:
-                found.append((m.group(1), mnemonic))
-    return found
+        # Prefixes (each an 80386 one) stand before the mnemonic.
+        for m in re.finditer(r'^\s*([0-9a-f]+):\t(?:(?:lock|rep\w*|data16|addr16|[c-gs]s) )*(\S+)', text, re.M):
+            if m.group(2) not in I386_INSTRUCTIONS:
+                yield m.group(1), m.group(2)
 
 
 def check(objdump, path, machine):

@@ -287,20 +287,15 @@ TEST(VersionResources, EveryShippedFileCarriesTheSuiteVersion)
         EXPECT_EQ(fixed->dwFileVersionMS, fixed->dwProductVersionMS);
         EXPECT_EQ(fixed->dwFileVersionLS, fixed->dwProductVersionLS);
         // Every language the file names carries its texts: a Japanese Windows' Version
-        // tab looks up 041103A4.
-        WORD* translations = nullptr;
-        ASSERT_TRUE(VerQueryValueA(data.data(), "\\VarFileInfo\\Translation",
-                                   reinterpret_cast<void**>(&translations), &size));
-        ASSERT_EQ(8u, size);
-        EXPECT_EQ(0x0409, translations[0]);
-        EXPECT_EQ(1252, translations[1]);
-        EXPECT_EQ(0x0411, translations[2]);
-        EXPECT_EQ(932, translations[3]);
-        for (UINT i = 0; i < 2; ++i) {
+        // tab reads 041103A4.
+        WORD* names = nullptr;
+        UINT bytes = 0;
+        ASSERT_TRUE(VerQueryValueA(data.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&names), &bytes));
+        ASSERT_EQ(std::vector<WORD>({0x409, 1252, 0x411, 932}), std::vector<WORD>(names, names + bytes / 2));
+        for (int i = 0; i < 4; i += 2) {
             for (const char* value : {"FileVersion", "ProductVersion"}) {
                 char query[64];
-                wsprintfA(query, "\\StringFileInfo\\%04X%04X\\%s", translations[2 * i], translations[2 * i + 1],
-                          value);
+                wsprintfA(query, "\\StringFileInfo\\%04X%04X\\%s", names[i], names[i + 1], value);
                 char* text = nullptr;
                 ASSERT_TRUE(VerQueryValueA(data.data(), query, reinterpret_cast<void**>(&text), &size)) << query;
                 EXPECT_STREQ(KELVARA_VERSION, text) << query;

@@ -10,6 +10,7 @@
 #include "temp_files.h"
 #include "text.h"
 #include <gtest/gtest.h>
+#include <imm.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,39 +39,21 @@ BOOL WINAPI RecordHelp(HWND hwnd, const char* path, UINT command, ULONG_PTR data
     return TRUE;
 }
 
-std::vector<std::pair<HWND, HIMC>> imeCalls;
-HIMC WINAPI RecordAssociateContext(HWND hwnd, HIMC context)
-{
-    imeCalls.emplace_back(hwnd, context);
-    return nullptr;
-}
-
-// IMM32.DLL as PINDREL's run-time lookup finds it: as the system has it, with its
-// function recorded, missing (an English Windows 95), or without the function.
-enum class InputMethods { Real, Recorded, Missing, WithoutFunction };
-InputMethods inputMethods = InputMethods::Real;
-int refusedLookups = 0;
+// IMM32.DLL as PINDREL's run-time lookup finds it: the system's, missing as on an
+// English Windows 95, or a library of that name without the function.
+enum class InputMethods { Present, Missing, WithoutFunction };
+InputMethods inputMethods = InputMethods::Present;
+int imm32Lookups = 0;
 HMODULE WINAPI AnswerLoadLibrary(const char* name)
 {
-    if (inputMethods == InputMethods::Missing && lstrcmpiA(name, "IMM32.DLL") == 0) {
-        ++refusedLookups;
+    if (lstrcmpiA(name, "IMM32.DLL") != 0)
+        return LoadLibraryA(name);
+    ++imm32Lookups;
+    if (inputMethods == InputMethods::Missing) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
-    return LoadLibraryA(name);
-}
-FARPROC WINAPI AnswerGetProcAddress(HMODULE module, const char* name)
-{
-    if (HIWORD(name) && lstrcmpA(name, "ImmAssociateContext") == 0) {
-        if (inputMethods == InputMethods::WithoutFunction) {
-            ++refusedLookups;
-            SetLastError(ERROR_PROC_NOT_FOUND);
-            return nullptr;
-        }
-        if (inputMethods == InputMethods::Recorded)
-            return reinterpret_cast<FARPROC>(&RecordAssociateContext);
-    }
-    return GetProcAddress(module, name);
+    return LoadLibraryA(inputMethods == InputMethods::Present ? name : "VERSION.DLL");
 }
 
 // Frees of IMM32.DLL (loaded for one call by the page) are not the selected module's.
@@ -210,6 +193,10 @@ protected:
         beepPatch.reset(new ImportPatch(pindrel->Get(), "user32.dll", "MessageBeep",
                                         reinterpret_cast<const void*>(&RecordBeep)));
         ASSERT_TRUE(beepPatch->Applied());
+        inputMethods = InputMethods::Present;
+        imm32Patch.reset(new ImportPatch(pindrel->Get(), "kernel32.dll", "LoadLibraryA",
+                                         reinterpret_cast<const void*>(&AnswerLoadLibrary)));
+        ASSERT_TRUE(imm32Patch->Applied());
     }
 
     void TearDown() override
@@ -248,23 +235,6 @@ protected:
         return page;
     }
 
-    void AnswerInputMethodLookup(InputMethods answer)
-    {
-        inputMethods = answer;
-        refusedLookups = 0;
-        imeCalls.clear();
-        imeLookup.clear();
-        if (answer == InputMethods::Real)
-            return;
-        const ImportReplacement lookups[] = {
-            {"kernel32.dll", "LoadLibraryA", reinterpret_cast<const void*>(&AnswerLoadLibrary)},
-            {"kernel32.dll", "GetProcAddress", reinterpret_cast<const void*>(&AnswerGetProcAddress)},
-        };
-        PatchImports(pindrel->Get(), lookups, imeLookup);
-        for (const auto& patch : imeLookup)
-            ASSERT_TRUE(patch->Applied());
-    }
-
     // Puts the files into an in-memory stamp store answered at PINDREL's imports.
     void UseStore()
     {
@@ -274,7 +244,7 @@ protected:
 
     std::unique_ptr<LoadedLibrary> pindrel;
     std::unique_ptr<ImportPatch> beepPatch;
-    std::vector<std::unique_ptr<ImportPatch>> imeLookup;
+    std::unique_ptr<ImportPatch> imm32Patch;
     std::unique_ptr<FileTimeStore> store;
     TempDir dir;
     SheetHost sheet;
@@ -287,7 +257,6 @@ protected:
 TEST_F(TouchPage, StartsWithLastWrittenAndLimitedFieldsWithoutInputMethod)
 {
     std::string file = dir.WriteFile("a.txt", "a");
-    AnswerInputMethodLookup(InputMethods::Recorded);
     HWND page = Open({file});
     ASSERT_TRUE(page);
 
@@ -306,11 +275,13 @@ TEST_F(TouchPage, StartsWithLastWrittenAndLimitedFieldsWithoutInputMethod)
     TypeTime(page, "12:34:56:7");
     EXPECT_EQ("12:34:56", ControlText(page, IDC_TIME));
 
-    ASSERT_EQ(2u, imeCalls.size());
-    EXPECT_EQ(GetDlgItem(page, IDC_DATE), imeCalls[0].first);
-    EXPECT_EQ(combo, imeCalls[1].first);
-    EXPECT_EQ(nullptr, imeCalls[0].second);
-    EXPECT_EQ(nullptr, imeCalls[1].second);
+    // Both fields have no input context, so no input method comes on there; the
+    // header, like every window under Wine, keeps the thread's.
+    EXPECT_EQ(nullptr, ImmGetContext(GetDlgItem(page, IDC_DATE)));
+    EXPECT_EQ(nullptr, ImmGetContext(combo));
+    HIMC header = ImmGetContext(GetDlgItem(page, IDC_FILE_NAME));
+    EXPECT_NE(nullptr, header);
+    ImmReleaseContext(GetDlgItem(page, IDC_FILE_NAME), header);
 }
 
 TEST_F(TouchPage, HeaderShowsTheFileNameOrTheCount)
@@ -525,20 +496,16 @@ TEST_F(TouchPage, TouchWritesTheTypedLocalTimeAsUtc)
         FAIL() << "not a test environment: bias " << zone.bias;
     }
 
-    // Files named in every script the code page spells are touched alike, and so is
-    // a file where IMM32.DLL is missing or lacks its function.
-    struct Run {
-        std::string name;
-        InputMethods inputMethods;
-    };
-    std::vector<Run> runs = {{"a", InputMethods::Real}, {"b", InputMethods::Missing},
-                             {"c", InputMethods::WithoutFunction}};
+    // Files named in every script the code page spells are touched alike, and so are
+    // files where IMM32.DLL is missing or lacks its function.
+    std::vector<std::pair<std::string, InputMethods>> runs = {
+        {"a", InputMethods::Present}, {"b", InputMethods::Missing}, {"c", InputMethods::WithoutFunction}};
     for (const std::string& name : ScriptNames())
-        runs.push_back({name, InputMethods::Real});
-    for (const Run& run : runs) {
-        const std::string& name = run.name;
+        runs.emplace_back(name, InputMethods::Present);
+    for (const auto& [name, answer] : runs) {
         SCOPED_TRACE(name);
-        AnswerInputMethodLookup(run.inputMethods);
+        inputMethods = answer;
+        imm32Lookups = 0;
         std::string file = dir.WriteFile(name + ".txt", "a");
         HWND page = Open({file});
         ASSERT_TRUE(page);
@@ -550,8 +517,7 @@ TEST_F(TouchPage, TouchWritesTheTypedLocalTimeAsUtc)
         // The refresh shows the typed local time again.
         EXPECT_EQ(date, ControlText(page, IDC_DATE));
         EXPECT_EQ(time, ControlText(page, IDC_TIME));
-        bool refused = run.inputMethods == InputMethods::Missing || run.inputMethods == InputMethods::WithoutFunction;
-        EXPECT_EQ(refused ? 1 : 0, refusedLookups);
+        EXPECT_EQ(1, imm32Lookups);
         sheet.Destroy();
     }
 }
