@@ -1,6 +1,5 @@
 // COM server frame: class factory and module lifetime.
 #include "com_server.h"
-#include "interlocked.h"
 #include <new>
 
 LONG objectCount = 0;

@@ -2,10 +2,12 @@
 // factory, the module-wide object count and the DllGetClassObject/DllCanUnloadNow
 // exports. Each component supplies its class identifier and its object.
 #pragma once
+#include "interlocked.h"
 #include <windows.h>
 #include <objbase.h>
 
-// Live factories, component objects and property pages of this module.
+// Live factories, component objects and property pages of this module; it and every
+// object's reference count change only through interlocked.h's functions.
 extern LONG objectCount;
 
 // Supplied by the component: the one class identifier DllGetClassObject answers,

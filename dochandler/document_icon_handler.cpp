@@ -2,7 +2,6 @@
 // gets the icon of the class ".doc" had before installation, any other file that
 // of the ".txt" class.
 #include "com_server.h"
-#include "interlocked.h"
 #include "compound_file.h"
 #include "mbstring.h"
 #include "module.h"

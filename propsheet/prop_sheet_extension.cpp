@@ -1,7 +1,6 @@
 // The property-sheet extension object: selection, probes and page creation.
 #include "prop_sheet_extension.h"
 #include "com_server.h"
-#include "interlocked.h"
 #include "mbstring.h"
 #include "module.h"
 #include "pages.h"

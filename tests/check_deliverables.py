@@ -154,8 +154,8 @@ def main():
     objdump, dist = sys.argv[1], sys.argv[2]
     machine = sys.argv[3] if len(sys.argv) > 3 else 'i386'
     if os.path.isfile(dist):
-        dist, files = os.path.split(dist)
-        files = [files]
+        dist, name = os.path.split(dist)
+        files = [name]
     else:
         files = sorted(f for f in os.listdir(dist) if f.upper().endswith(('.DLL', '.CPL', '.EXE')))
     if not files:
