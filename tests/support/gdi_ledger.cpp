@@ -1,35 +1,34 @@
 // The GDI and USER object ledger: replacement functions that forward to the system
 // and note every handle made and released.
 #include "gdi_ledger.h"
-#include "import_patch.h"
 #include <commctrl.h>
 #include <shellapi.h>
-#include <cstdio>
+#include <iterator>
 
 GdiLedger* GdiLedger::current_ = nullptr;
 
 namespace {
 
-GdiLedger* Ledger()
+GdiLedger* Active()
 {
     return GdiLedger::Current();
 }
 
 bool Fails(const char* function)
 {
-    return Ledger() && Ledger()->Intercept(function);
+    return Active() && Active()->Intercept(function);
 }
 
 void Made(HANDLE handle, GdiKind kind, const char* creator)
 {
-    if (handle && Ledger())
-        Ledger()->Record(handle, kind, creator);
+    if (handle && Active())
+        Active()->Record(handle, kind, creator);
 }
 
 void Gone(HANDLE handle, GdiKind kind, bool anyObjectKind = false)
 {
-    if (handle && Ledger())
-        Ledger()->Forget(handle, kind, anyObjectKind);
+    if (handle && Active())
+        Active()->Forget(handle, kind, anyObjectKind);
 }
 
 bool KindOfImage(UINT type, GdiKind* kind)
@@ -41,6 +40,19 @@ bool KindOfImage(UINT type, GdiKind* kind)
     }
     return false;
 }
+
+// A replacement named Hook<function> for a function that releases one handle of kind
+// and answers nonzero when it did.
+#define RELEASER(type, function, kind)       \
+    BOOL WINAPI Hook##function(type handle)  \
+    {                                        \
+        if (Fails(#function))                \
+            return FALSE;                    \
+        BOOL done = function(handle);        \
+        if (done)                            \
+            Gone(handle, GdiKind::kind);     \
+        return done;                         \
+    }
 
 // ---- user32: icons, cursors, images, window device contexts, clipboard
 
@@ -66,15 +78,6 @@ HANDLE WINAPI HookCopyImage(HANDLE source, UINT type, int cx, int cy, UINT flags
     return image;
 }
 
-HICON WINAPI HookCopyIcon(HICON source)
-{
-    if (Fails("CopyIcon"))
-        return nullptr;
-    HICON icon = CopyIcon(source);
-    Made(icon, GdiKind::Icon, "CopyIcon");
-    return icon;
-}
-
 HICON WINAPI HookCreateIconIndirect(PICONINFO info)
 {
     if (Fails("CreateIconIndirect"))
@@ -95,61 +98,13 @@ HICON WINAPI HookCreateIconFromResourceEx(PBYTE bits, DWORD size, BOOL isIcon, D
     return icon;
 }
 
-HBITMAP WINAPI HookLoadBitmapA(HINSTANCE instance, LPCSTR name)
-{
-    if (Fails("LoadBitmapA"))
-        return nullptr;
-    HBITMAP bitmap = LoadBitmapA(instance, name);
-    Made(bitmap, GdiKind::Bitmap, "LoadBitmapA");
-    return bitmap;
-}
-
-BOOL WINAPI HookDestroyIcon(HICON icon)
-{
-    if (Fails("DestroyIcon"))
-        return FALSE;
-    BOOL done = DestroyIcon(icon);
-    if (done)
-        Gone(icon, GdiKind::Icon);
-    return done;
-}
-
-BOOL WINAPI HookDestroyCursor(HCURSOR cursor)
-{
-    if (Fails("DestroyCursor"))
-        return FALSE;
-    BOOL done = DestroyCursor(cursor);
-    if (done)
-        Gone(cursor, GdiKind::Cursor);
-    return done;
-}
-
-HDC WINAPI HookGetDC(HWND window)
-{
-    if (Fails("GetDC"))
-        return nullptr;
-    HDC dc = GetDC(window);
-    Made(dc, GdiKind::WindowDc, "GetDC");
-    return dc;
-}
-
-HDC WINAPI HookGetWindowDC(HWND window)
-{
-    if (Fails("GetWindowDC"))
-        return nullptr;
-    HDC dc = GetWindowDC(window);
-    Made(dc, GdiKind::WindowDc, "GetWindowDC");
-    return dc;
-}
-
-HDC WINAPI HookGetDCEx(HWND window, HRGN clip, DWORD flags)
-{
-    if (Fails("GetDCEx"))
-        return nullptr;
-    HDC dc = GetDCEx(window, clip, flags);
-    Made(dc, GdiKind::WindowDc, "GetDCEx");
-    return dc;
-}
+LEDGER_MAKER(HICON, CopyIcon, GdiKind::Icon, (HICON source), (source))
+LEDGER_MAKER(HBITMAP, LoadBitmapA, GdiKind::Bitmap, (HINSTANCE instance, LPCSTR name), (instance, name))
+RELEASER(HICON, DestroyIcon, Icon)
+RELEASER(HCURSOR, DestroyCursor, Cursor)
+LEDGER_MAKER(HDC, GetDC, GdiKind::WindowDc, (HWND window), (window))
+LEDGER_MAKER(HDC, GetWindowDC, GdiKind::WindowDc, (HWND window), (window))
+LEDGER_MAKER(HDC, GetDCEx, GdiKind::WindowDc, (HWND window, HRGN clip, DWORD flags), (window, clip, flags))
 
 int WINAPI HookReleaseDC(HWND window, HDC dc)
 {
@@ -166,21 +121,14 @@ HANDLE WINAPI HookSetClipboardData(UINT format, HANDLE data)
     if (Fails("SetClipboardData"))
         return nullptr;
     HANDLE placed = SetClipboardData(format, data);
-    if (placed && data && Ledger())
-        Ledger()->HandOver(data);
+    if (placed && data && Active())
+        Active()->HandOver(data);
     return placed;
 }
 
 // ---- comctl32 and shell32: icons made from image lists and files
 
-HICON WINAPI HookImageListGetIcon(HIMAGELIST list, int index, UINT flags)
-{
-    if (Fails("ImageList_GetIcon"))
-        return nullptr;
-    HICON icon = ImageList_GetIcon(list, index, flags);
-    Made(icon, GdiKind::Icon, "ImageList_GetIcon");
-    return icon;
-}
+LEDGER_MAKER(HICON, ImageList_GetIcon, GdiKind::Icon, (HIMAGELIST list, int index, UINT flags), (list, index, flags))
 
 DWORD_PTR WINAPI HookSHGetFileInfoA(LPCSTR path, DWORD attributes, SHFILEINFOA* info, UINT size, UINT flags)
 {
@@ -205,200 +153,42 @@ HICON WINAPI HookExtractIconA(HINSTANCE instance, LPCSTR path, UINT index)
 
 // ---- gdi32
 
-HBRUSH WINAPI HookCreateSolidBrush(COLORREF colour)
-{
-    if (Fails("CreateSolidBrush"))
-        return nullptr;
-    HBRUSH brush = CreateSolidBrush(colour);
-    Made(brush, GdiKind::Brush, "CreateSolidBrush");
-    return brush;
-}
-
-HBRUSH WINAPI HookCreateHatchBrush(int hatch, COLORREF colour)
-{
-    if (Fails("CreateHatchBrush"))
-        return nullptr;
-    HBRUSH brush = CreateHatchBrush(hatch, colour);
-    Made(brush, GdiKind::Brush, "CreateHatchBrush");
-    return brush;
-}
-
-HBRUSH WINAPI HookCreatePatternBrush(HBITMAP bitmap)
-{
-    if (Fails("CreatePatternBrush"))
-        return nullptr;
-    HBRUSH brush = CreatePatternBrush(bitmap);
-    Made(brush, GdiKind::Brush, "CreatePatternBrush");
-    return brush;
-}
-
-HBRUSH WINAPI HookCreateBrushIndirect(const LOGBRUSH* description)
-{
-    if (Fails("CreateBrushIndirect"))
-        return nullptr;
-    HBRUSH brush = CreateBrushIndirect(description);
-    Made(brush, GdiKind::Brush, "CreateBrushIndirect");
-    return brush;
-}
-
-HPEN WINAPI HookCreatePen(int style, int width, COLORREF colour)
-{
-    if (Fails("CreatePen"))
-        return nullptr;
-    HPEN pen = CreatePen(style, width, colour);
-    Made(pen, GdiKind::Pen, "CreatePen");
-    return pen;
-}
-
-HPEN WINAPI HookCreatePenIndirect(const LOGPEN* description)
-{
-    if (Fails("CreatePenIndirect"))
-        return nullptr;
-    HPEN pen = CreatePenIndirect(description);
-    Made(pen, GdiKind::Pen, "CreatePenIndirect");
-    return pen;
-}
-
-HPEN WINAPI HookExtCreatePen(DWORD style, DWORD width, const LOGBRUSH* brush, DWORD count, const DWORD* dashes)
-{
-    if (Fails("ExtCreatePen"))
-        return nullptr;
-    HPEN pen = ExtCreatePen(style, width, brush, count, dashes);
-    Made(pen, GdiKind::Pen, "ExtCreatePen");
-    return pen;
-}
-
-HFONT WINAPI HookCreateFontIndirectA(const LOGFONTA* description)
-{
-    if (Fails("CreateFontIndirectA"))
-        return nullptr;
-    HFONT font = CreateFontIndirectA(description);
-    Made(font, GdiKind::Font, "CreateFontIndirectA");
-    return font;
-}
-
-HFONT WINAPI HookCreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
-                             DWORD underline, DWORD strikeOut, DWORD charSet, DWORD precision, DWORD clip,
-                             DWORD quality, DWORD pitch, LPCSTR face)
-{
-    if (Fails("CreateFontA"))
-        return nullptr;
-    HFONT font = CreateFontA(height, width, escapement, orientation, weight, italic, underline, strikeOut, charSet,
-                             precision, clip, quality, pitch, face);
-    Made(font, GdiKind::Font, "CreateFontA");
-    return font;
-}
-
-HRGN WINAPI HookCreateRectRgn(int left, int top, int right, int bottom)
-{
-    if (Fails("CreateRectRgn"))
-        return nullptr;
-    HRGN region = CreateRectRgn(left, top, right, bottom);
-    Made(region, GdiKind::Region, "CreateRectRgn");
-    return region;
-}
-
-HRGN WINAPI HookCreateRectRgnIndirect(const RECT* rect)
-{
-    if (Fails("CreateRectRgnIndirect"))
-        return nullptr;
-    HRGN region = CreateRectRgnIndirect(rect);
-    Made(region, GdiKind::Region, "CreateRectRgnIndirect");
-    return region;
-}
-
-HRGN WINAPI HookCreateEllipticRgn(int left, int top, int right, int bottom)
-{
-    if (Fails("CreateEllipticRgn"))
-        return nullptr;
-    HRGN region = CreateEllipticRgn(left, top, right, bottom);
-    Made(region, GdiKind::Region, "CreateEllipticRgn");
-    return region;
-}
-
-HBITMAP WINAPI HookCreateBitmap(int width, int height, UINT planes, UINT bits, const void* data)
-{
-    if (Fails("CreateBitmap"))
-        return nullptr;
-    HBITMAP bitmap = CreateBitmap(width, height, planes, bits, data);
-    Made(bitmap, GdiKind::Bitmap, "CreateBitmap");
-    return bitmap;
-}
-
-HBITMAP WINAPI HookCreateBitmapIndirect(const BITMAP* description)
-{
-    if (Fails("CreateBitmapIndirect"))
-        return nullptr;
-    HBITMAP bitmap = CreateBitmapIndirect(description);
-    Made(bitmap, GdiKind::Bitmap, "CreateBitmapIndirect");
-    return bitmap;
-}
-
-HBITMAP WINAPI HookCreateCompatibleBitmap(HDC dc, int width, int height)
-{
-    if (Fails("CreateCompatibleBitmap"))
-        return nullptr;
-    HBITMAP bitmap = CreateCompatibleBitmap(dc, width, height);
-    Made(bitmap, GdiKind::Bitmap, "CreateCompatibleBitmap");
-    return bitmap;
-}
-
-HBITMAP WINAPI HookCreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const void* bits,
-                                  const BITMAPINFO* info, UINT usage)
-{
-    if (Fails("CreateDIBitmap"))
-        return nullptr;
-    HBITMAP bitmap = CreateDIBitmap(dc, header, init, bits, info, usage);
-    Made(bitmap, GdiKind::Bitmap, "CreateDIBitmap");
-    return bitmap;
-}
-
-HBITMAP WINAPI HookCreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
-                                    DWORD offset)
-{
-    if (Fails("CreateDIBSection"))
-        return nullptr;
-    HBITMAP bitmap = CreateDIBSection(dc, info, usage, bits, section, offset);
-    Made(bitmap, GdiKind::Bitmap, "CreateDIBSection");
-    return bitmap;
-}
-
-HDC WINAPI HookCreateDCA(LPCSTR driver, LPCSTR device, LPCSTR port, const DEVMODEA* mode)
-{
-    if (Fails("CreateDCA"))
-        return nullptr;
-    HDC dc = CreateDCA(driver, device, port, mode);
-    Made(dc, GdiKind::CreatedDc, "CreateDCA");
-    return dc;
-}
-
-HDC WINAPI HookCreateICA(LPCSTR driver, LPCSTR device, LPCSTR port, const DEVMODEA* mode)
-{
-    if (Fails("CreateICA"))
-        return nullptr;
-    HDC dc = CreateICA(driver, device, port, mode);
-    Made(dc, GdiKind::CreatedDc, "CreateICA");
-    return dc;
-}
-
-HDC WINAPI HookCreateCompatibleDC(HDC dc)
-{
-    if (Fails("CreateCompatibleDC"))
-        return nullptr;
-    HDC memory = CreateCompatibleDC(dc);
-    Made(memory, GdiKind::CreatedDc, "CreateCompatibleDC");
-    return memory;
-}
-
-BOOL WINAPI HookDeleteDC(HDC dc)
-{
-    if (Fails("DeleteDC"))
-        return FALSE;
-    BOOL done = DeleteDC(dc);
-    if (done)
-        Gone(dc, GdiKind::CreatedDc);
-    return done;
-}
+LEDGER_MAKER(HBRUSH, CreateSolidBrush, GdiKind::Brush, (COLORREF colour), (colour))
+LEDGER_MAKER(HBRUSH, CreateHatchBrush, GdiKind::Brush, (int hatch, COLORREF colour), (hatch, colour))
+LEDGER_MAKER(HBRUSH, CreatePatternBrush, GdiKind::Brush, (HBITMAP bitmap), (bitmap))
+LEDGER_MAKER(HBRUSH, CreateBrushIndirect, GdiKind::Brush, (const LOGBRUSH* description), (description))
+LEDGER_MAKER(HPEN, CreatePen, GdiKind::Pen, (int style, int width, COLORREF colour), (style, width, colour))
+LEDGER_MAKER(HPEN, CreatePenIndirect, GdiKind::Pen, (const LOGPEN* description), (description))
+LEDGER_MAKER(HPEN, ExtCreatePen, GdiKind::Pen,
+             (DWORD style, DWORD width, const LOGBRUSH* brush, DWORD count, const DWORD* dashes),
+             (style, width, brush, count, dashes))
+LEDGER_MAKER(HFONT, CreateFontIndirectA, GdiKind::Font, (const LOGFONTA* description), (description))
+LEDGER_MAKER(HFONT, CreateFontA, GdiKind::Font,
+             (int height, int width, int escapement, int orientation, int weight, DWORD italic, DWORD underline,
+              DWORD strikeOut, DWORD charSet, DWORD precision, DWORD clip, DWORD quality, DWORD pitch, LPCSTR face),
+             (height, width, escapement, orientation, weight, italic, underline, strikeOut, charSet, precision, clip,
+              quality, pitch, face))
+LEDGER_MAKER(HRGN, CreateRectRgn, GdiKind::Region, (int left, int top, int right, int bottom),
+             (left, top, right, bottom))
+LEDGER_MAKER(HRGN, CreateRectRgnIndirect, GdiKind::Region, (const RECT* rect), (rect))
+LEDGER_MAKER(HRGN, CreateEllipticRgn, GdiKind::Region, (int left, int top, int right, int bottom),
+             (left, top, right, bottom))
+LEDGER_MAKER(HBITMAP, CreateBitmap, GdiKind::Bitmap, (int width, int height, UINT planes, UINT bits, const void* data),
+             (width, height, planes, bits, data))
+LEDGER_MAKER(HBITMAP, CreateBitmapIndirect, GdiKind::Bitmap, (const BITMAP* description), (description))
+LEDGER_MAKER(HBITMAP, CreateCompatibleBitmap, GdiKind::Bitmap, (HDC dc, int width, int height), (dc, width, height))
+LEDGER_MAKER(HBITMAP, CreateDIBitmap, GdiKind::Bitmap,
+             (HDC dc, const BITMAPINFOHEADER* header, DWORD init, const void* bits, const BITMAPINFO* info, UINT usage),
+             (dc, header, init, bits, info, usage))
+LEDGER_MAKER(HBITMAP, CreateDIBSection, GdiKind::Bitmap,
+             (HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD offset),
+             (dc, info, usage, bits, section, offset))
+LEDGER_MAKER(HDC, CreateDCA, GdiKind::CreatedDc, (LPCSTR driver, LPCSTR device, LPCSTR port, const DEVMODEA* mode),
+             (driver, device, port, mode))
+LEDGER_MAKER(HDC, CreateICA, GdiKind::CreatedDc, (LPCSTR driver, LPCSTR device, LPCSTR port, const DEVMODEA* mode),
+             (driver, device, port, mode))
+LEDGER_MAKER(HDC, CreateCompatibleDC, GdiKind::CreatedDc, (HDC dc), (dc))
+RELEASER(HDC, DeleteDC, CreatedDc)
 
 BOOL WINAPI HookDeleteObject(HGDIOBJ object)
 {
@@ -411,44 +201,44 @@ BOOL WINAPI HookDeleteObject(HGDIOBJ object)
 }
 
 const ImportReplacement kReplacements[] = {
-    {"user32.dll", "LoadImageA", reinterpret_cast<const void*>(HookLoadImageA)},
-    {"user32.dll", "CopyImage", reinterpret_cast<const void*>(HookCopyImage)},
-    {"user32.dll", "CopyIcon", reinterpret_cast<const void*>(HookCopyIcon)},
-    {"user32.dll", "CreateIconIndirect", reinterpret_cast<const void*>(HookCreateIconIndirect)},
-    {"user32.dll", "CreateIconFromResourceEx", reinterpret_cast<const void*>(HookCreateIconFromResourceEx)},
-    {"user32.dll", "LoadBitmapA", reinterpret_cast<const void*>(HookLoadBitmapA)},
-    {"user32.dll", "DestroyIcon", reinterpret_cast<const void*>(HookDestroyIcon)},
-    {"user32.dll", "DestroyCursor", reinterpret_cast<const void*>(HookDestroyCursor)},
-    {"user32.dll", "GetDC", reinterpret_cast<const void*>(HookGetDC)},
-    {"user32.dll", "GetWindowDC", reinterpret_cast<const void*>(HookGetWindowDC)},
-    {"user32.dll", "GetDCEx", reinterpret_cast<const void*>(HookGetDCEx)},
-    {"user32.dll", "ReleaseDC", reinterpret_cast<const void*>(HookReleaseDC)},
-    {"user32.dll", "SetClipboardData", reinterpret_cast<const void*>(HookSetClipboardData)},
-    {"comctl32.dll", "ImageList_GetIcon", reinterpret_cast<const void*>(HookImageListGetIcon)},
-    {"shell32.dll", "SHGetFileInfoA", reinterpret_cast<const void*>(HookSHGetFileInfoA)},
-    {"shell32.dll", "ExtractIconA", reinterpret_cast<const void*>(HookExtractIconA)},
-    {"gdi32.dll", "CreateSolidBrush", reinterpret_cast<const void*>(HookCreateSolidBrush)},
-    {"gdi32.dll", "CreateHatchBrush", reinterpret_cast<const void*>(HookCreateHatchBrush)},
-    {"gdi32.dll", "CreatePatternBrush", reinterpret_cast<const void*>(HookCreatePatternBrush)},
-    {"gdi32.dll", "CreateBrushIndirect", reinterpret_cast<const void*>(HookCreateBrushIndirect)},
-    {"gdi32.dll", "CreatePen", reinterpret_cast<const void*>(HookCreatePen)},
-    {"gdi32.dll", "CreatePenIndirect", reinterpret_cast<const void*>(HookCreatePenIndirect)},
-    {"gdi32.dll", "ExtCreatePen", reinterpret_cast<const void*>(HookExtCreatePen)},
-    {"gdi32.dll", "CreateFontA", reinterpret_cast<const void*>(HookCreateFontA)},
-    {"gdi32.dll", "CreateFontIndirectA", reinterpret_cast<const void*>(HookCreateFontIndirectA)},
-    {"gdi32.dll", "CreateRectRgn", reinterpret_cast<const void*>(HookCreateRectRgn)},
-    {"gdi32.dll", "CreateRectRgnIndirect", reinterpret_cast<const void*>(HookCreateRectRgnIndirect)},
-    {"gdi32.dll", "CreateEllipticRgn", reinterpret_cast<const void*>(HookCreateEllipticRgn)},
-    {"gdi32.dll", "CreateBitmap", reinterpret_cast<const void*>(HookCreateBitmap)},
-    {"gdi32.dll", "CreateBitmapIndirect", reinterpret_cast<const void*>(HookCreateBitmapIndirect)},
-    {"gdi32.dll", "CreateCompatibleBitmap", reinterpret_cast<const void*>(HookCreateCompatibleBitmap)},
-    {"gdi32.dll", "CreateDIBitmap", reinterpret_cast<const void*>(HookCreateDIBitmap)},
-    {"gdi32.dll", "CreateDIBSection", reinterpret_cast<const void*>(HookCreateDIBSection)},
-    {"gdi32.dll", "CreateDCA", reinterpret_cast<const void*>(HookCreateDCA)},
-    {"gdi32.dll", "CreateICA", reinterpret_cast<const void*>(HookCreateICA)},
-    {"gdi32.dll", "CreateCompatibleDC", reinterpret_cast<const void*>(HookCreateCompatibleDC)},
-    {"gdi32.dll", "DeleteDC", reinterpret_cast<const void*>(HookDeleteDC)},
-    {"gdi32.dll", "DeleteObject", reinterpret_cast<const void*>(HookDeleteObject)},
+    LEDGER_ROW("user32.dll", LoadImageA),
+    LEDGER_ROW("user32.dll", CopyImage),
+    LEDGER_ROW("user32.dll", CopyIcon),
+    LEDGER_ROW("user32.dll", CreateIconIndirect),
+    LEDGER_ROW("user32.dll", CreateIconFromResourceEx),
+    LEDGER_ROW("user32.dll", LoadBitmapA),
+    LEDGER_ROW("user32.dll", DestroyIcon),
+    LEDGER_ROW("user32.dll", DestroyCursor),
+    LEDGER_ROW("user32.dll", GetDC),
+    LEDGER_ROW("user32.dll", GetWindowDC),
+    LEDGER_ROW("user32.dll", GetDCEx),
+    LEDGER_ROW("user32.dll", ReleaseDC),
+    LEDGER_ROW("user32.dll", SetClipboardData),
+    LEDGER_ROW("comctl32.dll", ImageList_GetIcon),
+    LEDGER_ROW("shell32.dll", SHGetFileInfoA),
+    LEDGER_ROW("shell32.dll", ExtractIconA),
+    LEDGER_ROW("gdi32.dll", CreateSolidBrush),
+    LEDGER_ROW("gdi32.dll", CreateHatchBrush),
+    LEDGER_ROW("gdi32.dll", CreatePatternBrush),
+    LEDGER_ROW("gdi32.dll", CreateBrushIndirect),
+    LEDGER_ROW("gdi32.dll", CreatePen),
+    LEDGER_ROW("gdi32.dll", CreatePenIndirect),
+    LEDGER_ROW("gdi32.dll", ExtCreatePen),
+    LEDGER_ROW("gdi32.dll", CreateFontA),
+    LEDGER_ROW("gdi32.dll", CreateFontIndirectA),
+    LEDGER_ROW("gdi32.dll", CreateRectRgn),
+    LEDGER_ROW("gdi32.dll", CreateRectRgnIndirect),
+    LEDGER_ROW("gdi32.dll", CreateEllipticRgn),
+    LEDGER_ROW("gdi32.dll", CreateBitmap),
+    LEDGER_ROW("gdi32.dll", CreateBitmapIndirect),
+    LEDGER_ROW("gdi32.dll", CreateCompatibleBitmap),
+    LEDGER_ROW("gdi32.dll", CreateDIBitmap),
+    LEDGER_ROW("gdi32.dll", CreateDIBSection),
+    LEDGER_ROW("gdi32.dll", CreateDCA),
+    LEDGER_ROW("gdi32.dll", CreateICA),
+    LEDGER_ROW("gdi32.dll", CreateCompatibleDC),
+    LEDGER_ROW("gdi32.dll", DeleteDC),
+    LEDGER_ROW("gdi32.dll", DeleteObject),
 };
 
 bool IsUserKind(GdiKind kind)
@@ -459,6 +249,11 @@ bool IsUserKind(GdiKind kind)
 bool IsObjectKind(GdiKind kind)
 {
     return !IsUserKind(kind) && kind != GdiKind::CreatedDc && kind != GdiKind::WindowDc;
+}
+
+const char* NameOfKind(int kind)
+{
+    return GdiKindName(static_cast<GdiKind>(kind));
 }
 
 }  // namespace
@@ -479,118 +274,44 @@ const char* GdiKindName(GdiKind kind)
     return "?";
 }
 
-GdiLedger::GdiLedger(HMODULE module)
+GdiLedger::GdiLedger(HMODULE module) : Ledger({module}, kReplacements, std::size(kReplacements), NameOfKind)
 {
     current_ = this;
-    for (const ImportReplacement& replacement : kReplacements) {
-        std::unique_ptr<ImportPatch> patch(
-            new ImportPatch(module, replacement.dll, replacement.function, replacement.replacement));
-        if (!patch->Applied())
-            continue;
-        patchedNames_.push_back(replacement.function);
-        patches_.push_back(std::move(patch));
-    }
 }
 
 GdiLedger::~GdiLedger()
 {
-    patches_.clear();
     if (current_ == this)
         current_ = nullptr;
 }
 
-GdiLedger::Key GdiLedger::KeyOf(HANDLE handle, GdiKind kind)
-{
-    return Key(IsUserKind(kind), handle);
-}
-
-size_t GdiLedger::Live(GdiKind kind) const
-{
-    size_t count = 0;
-    for (const auto& entry : live_)
-        count += entry.second.kind == kind;
-    return count;
-}
-
-size_t GdiLedger::Created(GdiKind kind) const
-{
-    auto found = created_.find(kind);
-    return found == created_.end() ? 0 : found->second;
-}
-
-std::string GdiLedger::Describe() const
-{
-    std::string text;
-    for (const auto& entry : live_) {
-        char line[128];
-        snprintf(line, sizeof line, "%s %p from %s\n", GdiKindName(entry.second.kind), entry.first.second,
-                 entry.second.creator);
-        text += line;
-    }
-    return text.empty() ? "nothing live\n" : text;
-}
-
-bool GdiLedger::Patched(const char* function) const
-{
-    for (const std::string& name : patchedNames_)
-        if (name == function)
-            return true;
-    return false;
-}
-
-int GdiLedger::Calls(const char* function) const
-{
-    auto found = calls_.find(function);
-    return found == calls_.end() ? 0 : found->second;
-}
-
-void GdiLedger::FailNext(const char* function, int count)
-{
-    failures_[function] = count;
-}
-
 void GdiLedger::ResetCounts()
 {
-    created_.clear();
-    calls_.clear();
+    Ledger::ResetCounts();
     foreignReleases_ = wrongReleases_ = handedOver_ = 0;
 }
 
-bool GdiLedger::Intercept(const char* function)
-{
-    ++calls_[function];
-    auto found = failures_.find(function);
-    if (found == failures_.end() || found->second <= 0)
-        return false;
-    --found->second;
-    return true;
-}
-
+// USER handles (icons, cursors) and GDI handles are numbered apart and may share
+// values, so each lives under its own family.
 void GdiLedger::Record(HANDLE handle, GdiKind kind, const char* creator)
 {
-    live_[KeyOf(handle, kind)] = Entry{kind, creator};
-    ++created_[kind];
+    Ledger::Record(IsUserKind(kind), handle, static_cast<int>(kind), creator);
 }
 
 void GdiLedger::Forget(HANDLE handle, GdiKind released, bool anyObjectKind)
 {
-    auto found = live_.find(KeyOf(handle, released));
-    if (found == live_.end()) {
+    int found = Ledger::Forget(IsUserKind(released), handle);
+    if (found < 0) {
         ++foreignReleases_;
         return;
     }
-    GdiKind kind = found->second.kind;
-    bool right = anyObjectKind ? IsObjectKind(kind) : kind == released;
-    if (!right)
+    GdiKind kind = static_cast<GdiKind>(found);
+    if (anyObjectKind ? !IsObjectKind(kind) : kind != released)
         ++wrongReleases_;
-    live_.erase(found);
 }
 
 void GdiLedger::HandOver(HANDLE handle)
 {
-    auto found = live_.find(Key(false, handle));
-    if (found == live_.end())
-        return;
-    live_.erase(found);
-    ++handedOver_;
+    if (Ledger::Forget(false, handle) >= 0)
+        ++handedOver_;
 }

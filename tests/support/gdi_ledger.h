@@ -31,30 +31,25 @@
 // directly, so an ImportPatch made earlier on the same function of the same module is
 // bypassed: use FailNext to make a call fail.
 #pragma once
+#include "ledger.h"
 #include <windows.h>
-#include <map>
-#include <memory>
-#include <string>
-#include <utility>
-#include <vector>
 
 enum class GdiKind { Icon, Cursor, Bitmap, Brush, Pen, Font, Region, CreatedDc, WindowDc };
 
 // "icon", "cursor", "bitmap", ...
 const char* GdiKindName(GdiKind kind);
 
-class GdiLedger {
+// Beside the core's counts (Describe, Patched, Calls, FailNext: a failing call
+// returns null, FALSE, or 0 from SHGetFileInfoA and ReleaseDC).
+class GdiLedger : public Ledger {
 public:
     explicit GdiLedger(HMODULE module);
     ~GdiLedger();
-    GdiLedger(const GdiLedger&) = delete;
-    GdiLedger& operator=(const GdiLedger&) = delete;
 
     // Handles of a kind created through the module and not yet released.
-    size_t Live(GdiKind kind) const;
-    size_t LiveTotal() const { return live_.size(); }
+    size_t Live(GdiKind kind) const { return Ledger::Live(static_cast<int>(kind)); }
     // Successful creations of a kind since the ledger was made.
-    size_t Created(GdiKind kind) const;
+    size_t Created(GdiKind kind) const { return Ledger::Created(static_cast<int>(kind)); }
     // Successful releases of handles the ledger never saw created: made before the
     // ledger, shared, or released twice.
     size_t ForeignReleases() const { return foreignReleases_; }
@@ -62,22 +57,11 @@ public:
     size_t WrongReleases() const { return wrongReleases_; }
     // Tracked handles that SetClipboardData gave to the clipboard.
     size_t HandedOver() const { return handedOver_; }
-    // One line per live handle (kind, value, creating function), for failure messages.
-    std::string Describe() const;
-
-    // Whether the module imports function, so that the ledger sees its calls.
-    bool Patched(const char* function) const;
-    // Calls of function through the module since the ledger was made.
-    int Calls(const char* function) const;
-    // The next count calls of function fail without reaching the system: they return
-    // null (or FALSE, or 0 from SHGetFileInfoA).
-    void FailNext(const char* function, int count = 1);
     // Sets every count back to zero; live handles stay live.
     void ResetCounts();
 
     // Used by the replacement functions.
     static GdiLedger* Current() { return current_; }
-    bool Intercept(const char* function);
     void Record(HANDLE handle, GdiKind kind, const char* creator);
     // released is the kind the releasing function is meant for; for DeleteObject any
     // object kind is right.
@@ -85,21 +69,7 @@ public:
     void HandOver(HANDLE handle);
 
 private:
-    struct Entry {
-        GdiKind kind;
-        const char* creator;
-    };
-    // USER handles (icons, cursors) and GDI handles are numbered apart and may share
-    // values, so each lives under its own family.
-    using Key = std::pair<bool, HANDLE>;  // (is a USER handle, value)
-    static Key KeyOf(HANDLE handle, GdiKind kind);
     static GdiLedger* current_;
-    std::vector<std::unique_ptr<class ImportPatch>> patches_;
-    std::vector<std::string> patchedNames_;
-    std::map<Key, Entry> live_;
-    std::map<GdiKind, size_t> created_;
-    std::map<std::string, int> calls_;
-    std::map<std::string, int> failures_;
     size_t foreignReleases_ = 0;
     size_t wrongReleases_ = 0;
     size_t handedOver_ = 0;

@@ -12,37 +12,25 @@
 // Use: make the ledger after loading the modules and before anything of them runs;
 // one ledger at a time in a process; calls are expected on the test's thread.
 #pragma once
+#include "ledger.h"
 #include <windows.h>
-#include <map>
-#include <memory>
-#include <string>
-#include <vector>
 
 enum class HandleKind { File, Module, Key, Memory };
 
-class HandleLedger {
+// Beside the core's counts (LiveTotal, Describe, Calls, FailNext for the functions that
+// return their handle: LoadLibraryA, LoadLibraryExA, GlobalAlloc).
+class HandleLedger : public Ledger {
 public:
     explicit HandleLedger(const std::vector<HMODULE>& modules);
     ~HandleLedger();
-    HandleLedger(const HandleLedger&) = delete;
-    HandleLedger& operator=(const HandleLedger&) = delete;
 
     // Handles of a kind opened through the modules and not yet closed.
-    size_t Live(HandleKind kind) const;
-    size_t LiveTotal() const;
+    size_t Live(HandleKind kind) const { return Ledger::Live(static_cast<int>(kind)); }
     // Successful opens of a kind since the ledger was made.
-    size_t Opened(HandleKind kind) const;
-    // One line per live handle, for failure messages.
-    std::string Describe() const;
+    size_t Opened(HandleKind kind) const { return Created(static_cast<int>(kind)); }
 
     static HandleLedger* Current() { return current_; }
-    void Open(HandleKind kind, const void* handle, const char* opener);
-    void Close(HandleKind kind, const void* handle);
 
 private:
     static HandleLedger* current_;
-    std::vector<std::unique_ptr<class ImportPatch>> patches_;
-    // Module handles may be opened several times: each open is one count.
-    std::map<std::pair<HandleKind, const void*>, std::vector<const char*>> live_;
-    std::map<HandleKind, size_t> opened_;
 };
