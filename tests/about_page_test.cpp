@@ -11,15 +11,11 @@
 
 namespace {
 
-typedef LONG(APIENTRY* CplEntry)(HWND, UINT, LPARAM, LPARAM);
-
-class AboutPage : public ::testing::Test {
+class AboutPage : public AppletTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(applet.Get());
-        entry = applet.Export<CplEntry>("CPlApplet");
-        ASSERT_TRUE(entry);
+        AppletTest::SetUp();
         ASSERT_TRUE(observer.Applied());
     }
 
@@ -27,24 +23,15 @@ protected:
     // which closes the sheet.
     void Open(const std::function<void(HWND sheet, HWND page)>& drive)
     {
-        bool shown = false;
-        ModalDriver driver(IsPropertySheetWindow, [&](HWND sheet) {
-            shown = true;
+        EXPECT_TRUE(OpenSheet([&](HWND sheet) {
             ASSERT_EQ(std::vector<std::string>{"About"}, SheetTabs(sheet));
             HWND page = CurrentSheetPage(sheet);
             ASSERT_TRUE(page);
             drive(sheet, page);
-        });
-        EXPECT_EQ(0, entry(controlPanel.Get(), CPL_DBLCLK, 0, 0));
-        EXPECT_TRUE(shown);
+        }));
     }
 
-    ComponentKey key;
-    TempDir temp{"kva"};
-    OwnerWindow controlPanel{"Control Panel"};
-    LoadedLibrary applet{DistPath("KELVARA.CPL")};
     AppletObserver observer{applet.Get()};
-    CplEntry entry = nullptr;
 };
 
 struct ControlRow {
@@ -175,7 +162,7 @@ TEST_F(AboutPage, HelpOpensTopic10000OfTheInstallationDirectorysHelpFile)
         SCOPED_TRACE(row.name);
         DeleteRegistryTree(HKEY_LOCAL_MACHINE, kComponentKey);
         row.prepare();
-        observer.help.clear();
+        observer.help.calls.clear();
         observer.keyOpens.clear();
         HWND sheetWindow = nullptr;
         bool helpEnabled = false;
@@ -184,21 +171,21 @@ TEST_F(AboutPage, HelpOpensTopic10000OfTheInstallationDirectorysHelpFile)
             sheetWindow = sheet;
             helpEnabled = IsWindowEnabled(GetDlgItem(sheet, IDHELP)) != FALSE;
             PressSheetButton(sheet, PSBTN_HELP);
-            helpWhileOpen = observer.help.size();
+            helpWhileOpen = observer.help.calls.size();
             PressSheetButton(sheet, PSBTN_CANCEL);
         });
         EXPECT_TRUE(helpEnabled);
         EXPECT_EQ(1u, helpWhileOpen);
-        ASSERT_EQ(2u, observer.help.size());
-        EXPECT_EQ(sheetWindow, observer.help[0].window);
-        EXPECT_EQ(row.path, observer.help[0].path);
-        EXPECT_EQ(static_cast<UINT>(HELP_CONTEXT), observer.help[0].command);
-        EXPECT_EQ(10000u, observer.help[0].data);
+        ASSERT_EQ(2u, observer.help.calls.size());
+        EXPECT_EQ(sheetWindow, observer.help.calls[0].window);
+        EXPECT_EQ(row.path, observer.help.calls[0].path);
+        EXPECT_EQ(static_cast<UINT>(HELP_CONTEXT), observer.help.calls[0].command);
+        EXPECT_EQ(10000u, observer.help.calls[0].data);
         // Closing the sheet closes the help it opened.
-        EXPECT_EQ(sheetWindow, observer.help[1].window);
-        EXPECT_EQ(row.path, observer.help[1].path);
-        EXPECT_EQ(static_cast<UINT>(HELP_QUIT), observer.help[1].command);
-        EXPECT_EQ(0u, observer.help[1].data);
+        EXPECT_EQ(sheetWindow, observer.help.calls[1].window);
+        EXPECT_EQ(row.path, observer.help.calls[1].path);
+        EXPECT_EQ(static_cast<UINT>(HELP_QUIT), observer.help.calls[1].command);
+        EXPECT_EQ(0u, observer.help.calls[1].data);
         // The help path needs no more than reading the key.
         ASSERT_GE(observer.keyOpens.size(), 2u);
         EXPECT_EQ(static_cast<REGSAM>(KEY_QUERY_VALUE), observer.keyOpens[observer.keyOpens.size() - 2]);

@@ -13,8 +13,6 @@
 
 namespace {
 
-typedef LONG(APIENTRY* CplEntry)(HWND, UINT, LPARAM, LPARAM);
-
 struct SheetSeen {
     bool shown = false;
     std::vector<std::string> tabs;
@@ -24,23 +22,15 @@ struct SheetSeen {
     std::vector<std::string> pageTexts;  // text 101 of each fixture page, "" for others
 };
 
-class AppletSheet : public ::testing::Test {
+class AppletSheet : public AppletTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(applet.Get()) << "KELVARA.CPL does not load";
-        entry = applet.Export<CplEntry>("CPlApplet");
-        ASSERT_TRUE(entry);
-    }
-
     // Opens the item as Control Panel does; the sheet is read, then closed with
     // Cancel (or handed to more, which must close it).
     SheetSeen Open(const std::function<void(HWND)>& more = nullptr)
     {
         SheetSeen seen;
-        ModalDriver driver(IsPropertySheetWindow, [&](HWND sheet) {
+        seen.shown = OpenSheet([&](HWND sheet) {
             PumpMessages();
-            seen.shown = true;
             seen.tabs = SheetTabs(sheet);
             HWND tab = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
             seen.current = static_cast<int>(SendMessageA(tab, TCM_GETCURSEL, 0, 0));
@@ -60,15 +50,8 @@ protected:
             else
                 PressSheetButton(sheet, PSBTN_CANCEL);
         });
-        EXPECT_EQ(0, entry(controlPanel.Get(), CPL_DBLCLK, 0, 0));
         return seen;
     }
-
-    ComponentKey key;
-    TempDir temp{"kvs"};
-    OwnerWindow controlPanel{"Control Panel"};
-    LoadedLibrary applet{DistPath("KELVARA.CPL")};
-    CplEntry entry = nullptr;
 };
 
 const char kAbout[] = "About";

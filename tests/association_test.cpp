@@ -67,13 +67,6 @@ ExpectedBox NoBackup(HWND owner)
             MB_YESNOCANCEL | MB_ICONEXCLAMATION, owner};
 }
 
-std::string SystemDirectory()
-{
-    char path[MAX_PATH] = "";
-    GetSystemDirectoryA(path, sizeof path);
-    return path;
-}
-
 std::string InstalledLibrary()
 {
     return SystemDirectory() + "\\ShellExt\\QUORBIN.DLL";

@@ -3,7 +3,11 @@
 #include "deliverables.h"
 #include "drop_data_object.h"
 #include "gdi_ledger.h"
+#include "help_recorder.h"
 #include "import_patch.h"
+#include "modal_driver.h"
+#include "pindrel_copy.h"
+#include "pixels.h"
 #include "resource.h"
 #include "sheet_host.h"
 #include "temp_files.h"
@@ -24,80 +28,9 @@ const COLORREF kBlue = RGB(0, 0, 255);
 const COLORREF kYellow = RGB(255, 255, 0);
 const COLORREF kMagenta = RGB(255, 0, 255);
 
-// Pixels as COLORREF values, row by row from the top.
-struct Image {
-    int width = 0;
-    int height = 0;
-    std::vector<COLORREF> pixels;
-    COLORREF At(int x, int y) const { return pixels[y * width + x]; }
-};
-
-// The pixels of a 32-bit top-down DIB section as COLORREF.
-std::vector<COLORREF> ToColorRefs(const DWORD* bits, int count)
-{
-    std::vector<COLORREF> pixels(count);
-    for (int i = 0; i < count; ++i)
-        pixels[i] = RGB((bits[i] >> 16) & 0xff, (bits[i] >> 8) & 0xff, bits[i] & 0xff);
-    return pixels;
-}
-
-BITMAPINFO TopDown32(int width, int height)
-{
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    return info;
-}
-
-// What a window's client area shows now.
-Image CaptureClient(HWND window)
-{
-    Image image;
-    RECT client;
-    GetClientRect(window, &client);
-    image.width = client.right;
-    image.height = client.bottom;
-    HDC windowDc = GetDC(window);
-    HDC memory = CreateCompatibleDC(windowDc);
-    BITMAPINFO info = TopDown32(image.width, image.height);
-    void* bits = nullptr;
-    HBITMAP target = CreateDIBSection(windowDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ previous = SelectObject(memory, target);
-    BitBlt(memory, 0, 0, image.width, image.height, windowDc, 0, 0, SRCCOPY);
-    GdiFlush();
-    image.pixels = ToColorRefs(static_cast<const DWORD*>(bits), image.width * image.height);
-    SelectObject(memory, previous);
-    DeleteObject(target);
-    DeleteDC(memory);
-    ReleaseDC(window, windowDc);
-    return image;
-}
-
-// The pixels and size of a bitmap.
-Image BitmapImage(HBITMAP bitmap)
-{
-    Image image;
-    BITMAP description = {};
-    if (!GetObjectA(bitmap, sizeof description, &description))
-        return image;
-    image.width = description.bmWidth;
-    image.height = description.bmHeight;
-    std::vector<DWORD> bits(image.width * image.height);
-    BITMAPINFO info = TopDown32(image.width, image.height);
-    HDC screen = GetDC(nullptr);
-    GetDIBits(screen, bitmap, 0, image.height, bits.data(), &info, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
-    image.pixels = ToColorRefs(bits.data(), static_cast<int>(bits.size()));
-    return image;
-}
-
 // The preview area as the user sees it: the frame's inside, less its 2-pixel edge.
 struct Preview {
-    Image area;
+    Pixels area;
     COLORREF background = 0;
 
     // The smallest rectangle holding every pixel that is not the background.
@@ -121,28 +54,10 @@ struct Preview {
 Preview ReadPreview(HWND page)
 {
     PumpMessages();
-    Image frame = CaptureClient(GetDlgItem(page, IDC_PREVIEW));
     Preview preview;
+    preview.area = CaptureClient(GetDlgItem(page, IDC_PREVIEW)).Inside(2);
     preview.background = GetSysColor(COLOR_BTNFACE);
-    preview.area.width = frame.width - 4;
-    preview.area.height = frame.height - 4;
-    for (int y = 2; y < frame.height - 2; ++y)
-        for (int x = 2; x < frame.width - 2; ++x)
-            preview.area.pixels.push_back(frame.At(x, y));
     return preview;
-}
-
-std::vector<std::string> ListEntries(HWND page)
-{
-    std::vector<std::string> entries;
-    HWND list = GetDlgItem(page, IDC_BITMAP_LIST);
-    int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        char text[256] = "";
-        SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
-        entries.push_back(text);
-    }
-    return entries;
 }
 
 // Selects an entry as a click in the list does (the list tells its page).
@@ -192,53 +107,6 @@ bool ClipboardHoldsSentinel()
     }
     CloseClipboard();
     return holds;
-}
-
-// The clipboard's CF_BITMAP (empty image when there is none).
-Image ClipboardBitmap()
-{
-    Image image;
-    if (!OpenClipboard(nullptr))
-        return image;
-    if (HBITMAP bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP)))
-        image = BitmapImage(bitmap);
-    CloseClipboard();
-    return image;
-}
-
-// Wine lays out a sheet in the dialog units of its own font, which are narrower than
-// those of the Japanese pages' font, so the right edge of a Japanese page is cut off;
-// on Japanese Windows both fonts are the same. Grows the page, the tab control and
-// the sheet until every control of the page is in sight.
-void ShowWholePage(HWND sheet, HWND page)
-{
-    RECT pageRect;
-    GetWindowRect(page, &pageRect);
-    LONG right = pageRect.right, bottom = pageRect.bottom;
-    for (HWND child = GetWindow(page, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        RECT rect;
-        GetWindowRect(child, &rect);
-        right = std::max(right, rect.right);
-        bottom = std::max(bottom, rect.bottom);
-    }
-    int dx = right - pageRect.right, dy = bottom - pageRect.bottom;
-    if (dx == 0 && dy == 0)
-        return;
-    HWND tab = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
-    for (HWND window : {sheet, tab, page}) {
-        RECT rect;
-        GetWindowRect(window, &rect);
-        SetWindowPos(window, nullptr, 0, 0, rect.right - rect.left + dx, rect.bottom - rect.top + dy,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    PumpMessages();
-}
-
-std::string LogonName()
-{
-    char name[64] = "";
-    DWORD size = sizeof name;
-    return GetUserNameA(name, &size) ? name : "Default";
 }
 
 class BitmapsPage : public ::testing::Test {
@@ -291,7 +159,7 @@ protected:
         HWND page = sheet.SelectPage(sheet.PageCount() - 1);
         if (!GetDlgItem(page, IDC_BITMAP_LIST))
             return nullptr;
-        ShowWholePage(sheet.Window(), page);
+        FitSheetToPage(sheet.Window(), page);
         return page;
     }
 
@@ -336,7 +204,7 @@ TEST_F(BitmapsPage, ListsEveryBitmapNameWithIntegersAsTextAndStringsInQuotes)
 {
     HWND page = OpenBitmapsPage(ResLib());
     ASSERT_TRUE(page);
-    std::vector<std::string> entries = ListEntries(page);
+    std::vector<std::string> entries = ListItems(GetDlgItem(page, IDC_BITMAP_LIST));
     std::vector<std::string> sorted = entries;
     std::sort(sorted.begin(), sorted.end());
     EXPECT_EQ((std::vector<std::string>{"\"NAMED\"", "101", "150", "160", "170", "2"}), sorted);
@@ -351,7 +219,7 @@ TEST_F(BitmapsPage, ListsEveryBitmapNameWithIntegersAsTextAndStringsInQuotes)
         ASSERT_TRUE(CopyFileTo(ResLib(), dir / (name + ".dll")));
         HWND named = OpenBitmapsPage(dir / (name + ".dll"));
         ASSERT_TRUE(named);
-        std::vector<std::string> listed = ListEntries(named);
+        std::vector<std::string> listed = ListItems(GetDlgItem(named, IDC_BITMAP_LIST));
         std::sort(listed.begin(), listed.end());
         EXPECT_EQ(sorted, listed);
     }
@@ -406,7 +274,7 @@ TEST_F(BitmapsPage, ShowsEachBitmapCentredAtItsOwnSizeAndItsSizeInTheLabel)
         EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_COPY)));
 
         Preview preview = ReadPreview(page);
-        const Image& area = preview.area;
+        const Pixels& area = preview.area;
         ASSERT_GT(area.width, 0);
         bool larger = row.width > area.width || row.height > area.height;
         EXPECT_EQ(larger, IsWindowEnabled(GetDlgItem(page, IDC_STRETCH)) != FALSE);
@@ -438,7 +306,7 @@ TEST_F(BitmapsPage, StretchSqueezesAWideBitmapToTheAreaAtItsOwnHeight)
         SCOPED_TRACE(stretch ? "stretched" : "at its own size");
         SetStretch(page, stretch);
         Preview preview = ReadPreview(page);
-        const Image& area = preview.area;
+        const Pixels& area = preview.area;
         ASSERT_LT(area.width, 400);
         RECT drawn = preview.Drawn();
         EXPECT_EQ(0, drawn.left);
@@ -471,7 +339,7 @@ TEST_F(BitmapsPage, StretchSqueezesABitmapLargerBothWaysIntoTheWholeArea)
     ASSERT_TRUE(SelectEntry(page, "160"));
     SetStretch(page, true);
     Preview preview = ReadPreview(page);
-    const Image& area = preview.area;
+    const Pixels& area = preview.area;
     RECT drawn = preview.Drawn();
     EXPECT_EQ(0, drawn.left);
     EXPECT_EQ(0, drawn.top);
@@ -526,7 +394,7 @@ TEST_F(BitmapsPage, CopyPutsTheWholeBitmapOnTheClipboard)
         PutSentinelOnClipboard();
         ClickButton(page, IDC_COPY);
         EXPECT_FALSE(ClipboardHoldsSentinel());
-        Image copy = ClipboardBitmap();
+        Pixels copy = ClipboardBitmap();
         ASSERT_EQ(row.width, copy.width);
         ASSERT_EQ(row.height, copy.height);
         EXPECT_EQ(kBlack, copy.At(0, 0));
@@ -657,7 +525,7 @@ TEST_F(BitmapsPage, ANameTooLongForItsEntryIsCutAndStandsForNoBitmap)
         rows.insert(rows.end(), {{cut3, cut3 + " (", 0, 0}, {cut4, cut4 + " (0", 0, 0}});
     HWND page = OpenBitmapsPage(dir / "LONGNAMES.DLL");
     ASSERT_TRUE(page);
-    std::vector<std::string> entries = ListEntries(page);
+    std::vector<std::string> entries = ListItems(GetDlgItem(page, IDC_BITMAP_LIST));
     EXPECT_EQ(6u, entries.size());
     for (const Row& row : rows) {
         SCOPED_TRACE(row.entry);
@@ -677,7 +545,7 @@ TEST_F(BitmapsPage, ANameTooLongForItsEntryIsCutAndStandsForNoBitmap)
         if (row.width == 0) {
             EXPECT_TRUE(ClipboardHoldsSentinel());
         } else {
-            Image copy = ClipboardBitmap();
+            Pixels copy = ClipboardBitmap();
             EXPECT_EQ(row.width, copy.width);
             EXPECT_EQ(row.height, copy.height);
         }
@@ -730,41 +598,23 @@ TEST_F(BitmapsPage, LoadsTheModuleAgainWhenShownAfterTheTouchPage)
     EXPECT_EQ(32, ClipboardBitmap().width);
 }
 
-struct HelpCall {
-    std::string file;
-    UINT command;
-    ULONG_PTR data;
-};
-std::vector<HelpCall> helpCalls;
-
-BOOL WINAPI RecordWinHelp(HWND, LPCSTR file, UINT command, ULONG_PTR data)
-{
-    helpCalls.push_back({file ? file : "", command, data});
-    return TRUE;
-}
-
 TEST_F(BitmapsPage, HelpOnAControlShowsTheTopicOfItsId)
 {
     HWND page = OpenBitmapsPage(ResLib());
     ASSERT_TRUE(page);
-    ImportPatch patch(pindrel->Get(), "user32.dll", "WinHelpA", reinterpret_cast<const void*>(&RecordWinHelp));
-    ASSERT_TRUE(patch.Applied());
-    helpCalls.clear();
+    HelpRecorder help(pindrel->Get());
+    ASSERT_TRUE(help.Applied());
     for (int id : {IDC_COPY, IDC_STRETCH, IDC_BITMAP_LIST, 0}) {
-        SCOPED_TRACE(id);
-        HELPINFO info = {};
-        info.cbSize = sizeof info;
-        info.iContextType = HELPINFO_WINDOW;
-        info.iCtrlId = id;
-        info.hItemHandle = id ? GetDlgItem(page, id) : page;
+        HELPINFO info = {sizeof info, HELPINFO_WINDOW, id, id ? GetDlgItem(page, id) : page, 0, {0, 0}};
         SendMessageA(page, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
     }
-    ASSERT_EQ(3u, helpCalls.size());
+    ASSERT_EQ(3u, help.calls.size());
     const int expected[] = {IDC_COPY, IDC_STRETCH, IDC_BITMAP_LIST};
-    for (size_t i = 0; i < helpCalls.size(); ++i) {
-        EXPECT_EQ(static_cast<UINT>(HELP_CONTEXTPOPUP), helpCalls[i].command);
-        EXPECT_EQ(static_cast<ULONG_PTR>(expected[i]), helpCalls[i].data);
-        EXPECT_EQ(dir / "KELVARA.HLP", helpCalls[i].file);
+    for (size_t i = 0; i < help.calls.size(); ++i) {
+        SCOPED_TRACE(expected[i]);
+        EXPECT_EQ(static_cast<UINT>(HELP_CONTEXTPOPUP), help.calls[i].command);
+        EXPECT_EQ(static_cast<ULONG_PTR>(expected[i]), help.calls[i].data);
+        EXPECT_EQ(dir / "KELVARA.HLP", help.calls[i].path);
     }
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "deliverables.h"
+#include "pixels.h"
 #include "text.h"
 
 namespace {
@@ -346,42 +347,24 @@ std::string EncodePng(int width, int height, const std::vector<uint8_t>& rgbRows
 void SaveScreenshot(const char* stem)
 {
     std::string name = std::string(stem) + (GetACP() == 932 ? "-ja" : "") + ".png";
-    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    ASSERT_TRUE(bitmap);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-    GdiFlush();
-    int stride = (width * 3 + 3) & ~3;
+    Pixels screen = CaptureClient(nullptr);
+    ASSERT_FALSE(screen.Empty());
     std::vector<uint8_t> rows;
-    for (int y = 0; y < height; ++y) {
+    for (int y = 0; y < screen.height; ++y) {
         rows.push_back(0);   // no filter
-        const uint8_t* row = static_cast<const uint8_t*>(bits) + y * stride;
-        for (int x = 0; x < width; ++x) {
-            rows.push_back(row[3 * x + 2]);
-            rows.push_back(row[3 * x + 1]);
-            rows.push_back(row[3 * x]);
+        for (int x = 0; x < screen.width; ++x) {
+            COLORREF pixel = screen.At(x, y);
+            rows.push_back(GetRValue(pixel));
+            rows.push_back(GetGValue(pixel));
+            rows.push_back(GetBValue(pixel));
         }
     }
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
 
     // build/screenshots beside build/dist, build/screenshots64 beside the x64 suite's build/dist64.
     std::string dist = DistPath("");
     std::string dir = dist.substr(0, dist.rfind("\\dist")) + "\\screenshots" + (sizeof(void*) == 8 ? "64" : "");
     CreateDirectoryA(dir.c_str(), nullptr);
-    std::string png = EncodePng(width, height, rows);
+    std::string png = EncodePng(screen.width, screen.height, rows);
     HANDLE file = CreateFileA((dir + "\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, file);

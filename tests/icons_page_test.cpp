@@ -4,7 +4,10 @@
 #include "deliverables.h"
 #include "drop_data_object.h"
 #include "gdi_ledger.h"
+#include "help_recorder.h"
 #include "import_patch.h"
+#include "modal_driver.h"
+#include "pixels.h"
 #include "resource.h"
 #include "sheet_host.h"
 #include "temp_files.h"
@@ -47,118 +50,6 @@ const SizeCase kSizes[] = {
     {"Large", IDC_SIZE_LARGE, 48},
 };
 
-// A picture read from a window, the clipboard, or drawn by the test itself.
-struct Pixels {
-    int width = 0;
-    int height = 0;
-    std::vector<COLORREF> data;
-
-    COLORREF At(int x, int y) const { return data[y * width + x]; }
-    int Count(COLORREF colour, const RECT* area = nullptr) const
-    {
-        RECT all = {0, 0, width, height};
-        const RECT& r = area ? *area : all;
-        int count = 0;
-        for (int y = r.top; y < r.bottom; ++y)
-            for (int x = r.left; x < r.right; ++x)
-                count += At(x, y) == colour;
-        return count;
-    }
-    // The smallest rectangle holding every pixel of colour inside area; empty when none.
-    RECT Bounds(COLORREF colour, const RECT* area = nullptr) const
-    {
-        RECT all = {0, 0, width, height};
-        const RECT& r = area ? *area : all;
-        RECT found = {r.right, r.bottom, r.left, r.top};
-        for (int y = r.top; y < r.bottom; ++y)
-            for (int x = r.left; x < r.right; ++x)
-                if (At(x, y) == colour) {
-                    found.left = std::min<LONG>(found.left, x);
-                    found.top = std::min<LONG>(found.top, y);
-                    found.right = std::max<LONG>(found.right, x + 1);
-                    found.bottom = std::max<LONG>(found.bottom, y + 1);
-                }
-        if (found.left >= found.right)
-            found = RECT{0, 0, 0, 0};
-        return found;
-    }
-    bool operator==(const Pixels& other) const
-    {
-        return width == other.width && height == other.height && data == other.data;
-    }
-};
-
-BITMAPINFO TopDown32(int width, int height)
-{
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    return info;
-}
-
-Pixels FromBits(const DWORD* bits, int width, int height)
-{
-    Pixels pixels;
-    pixels.width = width;
-    pixels.height = height;
-    pixels.data.resize(static_cast<size_t>(width) * height);
-    for (size_t i = 0; i < pixels.data.size(); ++i)
-        pixels.data[i] = RGB((bits[i] >> 16) & 0xFF, (bits[i] >> 8) & 0xFF, bits[i] & 0xFF);
-    return pixels;
-}
-
-// A 32-bit DIB section selected into a memory context, for grabbing and drawing.
-class Canvas {
-public:
-    Canvas(int width, int height) : width_(width), height_(height)
-    {
-        BITMAPINFO info = TopDown32(width, height);
-        dc_ = CreateCompatibleDC(nullptr);
-        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
-        previous_ = SelectObject(dc_, bitmap_);
-    }
-    ~Canvas()
-    {
-        SelectObject(dc_, previous_);
-        DeleteObject(bitmap_);
-        DeleteDC(dc_);
-    }
-    Canvas(const Canvas&) = delete;
-    Canvas& operator=(const Canvas&) = delete;
-    HDC Dc() const { return dc_; }
-    Pixels Read() const
-    {
-        GdiFlush();
-        return FromBits(static_cast<const DWORD*>(bits_), width_, height_);
-    }
-
-private:
-    int width_, height_;
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ previous_ = nullptr;
-    void* bits_ = nullptr;
-};
-
-// The client area of a window as it stands on the display, read through the
-// window's device context once pending paints have run.
-Pixels CaptureClient(HWND window)
-{
-    UpdateWindow(window);
-    PumpMessages();
-    RECT client = {};
-    GetClientRect(window, &client);
-    Canvas canvas(client.right, client.bottom);
-    HDC dc = GetDC(window);
-    BitBlt(canvas.Dc(), 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
-    ReleaseDC(window, dc);
-    return canvas.Read();
-}
-
 // An icon or cursor drawn at size x size over white by the test itself.
 Pixels RenderOnWhite(HICON image, int size)
 {
@@ -167,36 +58,6 @@ Pixels RenderOnWhite(HICON image, int size)
     FillRect(canvas.Dc(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     DrawIconEx(canvas.Dc(), 0, 0, image, size, size, 0, nullptr, DI_NORMAL);
     return canvas.Read();
-}
-
-// The CF_BITMAP on the clipboard, if any.
-struct ClipboardBitmap {
-    bool present = false;
-    int width = 0;
-    int height = 0;
-    Pixels pixels;
-};
-
-ClipboardBitmap ReadClipboardBitmap()
-{
-    ClipboardBitmap result;
-    if (!OpenClipboard(nullptr))
-        return result;
-    HBITMAP bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
-    BITMAP info = {};
-    if (bitmap && GetObjectA(bitmap, sizeof info, &info)) {
-        result.present = true;
-        result.width = info.bmWidth;
-        result.height = info.bmHeight;
-        BITMAPINFO format = TopDown32(info.bmWidth, info.bmHeight);
-        std::vector<DWORD> bits(static_cast<size_t>(info.bmWidth) * info.bmHeight);
-        HDC screen = GetDC(nullptr);
-        GetDIBits(screen, bitmap, 0, info.bmHeight, bits.data(), &format, DIB_RGB_COLORS);
-        ReleaseDC(nullptr, screen);
-        result.pixels = FromBits(bits.data(), info.bmWidth, info.bmHeight);
-    }
-    CloseClipboard();
-    return result;
 }
 
 // A hidden window of the test that owns what it puts on the clipboard.
@@ -321,38 +182,9 @@ public:
                 page_ = page;
         }
         if (page_)
-            FitPage();
+            FitSheetToPage(host_.Window(), page_);
         PumpMessages();
         return page_;
-    }
-
-    // Wine sizes the sheet in its own font's dialog units, and its Japanese font is
-    // smaller than the Japanese page's, which would cut off the right and bottom of
-    // the page (the Copy button among them); the sheet, its tabs and the page are
-    // made large enough to show every control.
-    void FitPage()
-    {
-        RECT page = {};
-        GetClientRect(page_, &page);
-        LONG right = 0, bottom = 0;
-        for (HWND child = GetWindow(page_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-            RECT r = {};
-            GetWindowRect(child, &r);
-            MapWindowPoints(nullptr, page_, reinterpret_cast<POINT*>(&r), 2);
-            right = std::max(right, r.right + 4);
-            bottom = std::max(bottom, r.bottom + 4);
-        }
-        int dx = std::max<LONG>(0, right - page.right), dy = std::max<LONG>(0, bottom - page.bottom);
-        if (!dx && !dy)
-            return;
-        HWND tab = reinterpret_cast<HWND>(SendMessageA(host_.Window(), PSM_GETTABCONTROL, 0, 0));
-        for (HWND window : {host_.Window(), tab, page_}) {
-            RECT r = {};
-            GetWindowRect(window, &r);
-            SetWindowPos(window, nullptr, 0, 0, r.right - r.left + dx, r.bottom - r.top + dy,
-                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        }
-        PumpMessages();
     }
 
     void MoveTo(int x, int y)
@@ -381,15 +213,9 @@ public:
     // mouse pressed and released over it (the list takes the focus).
     void ClickItem(int listId, int index)
     {
-        HWND list = Control(listId);
-        SendMessageA(list, LB_SETTOPINDEX, index, 0);
+        SendMessageA(Control(listId), LB_SETTOPINDEX, index, 0);
         PumpMessages();
-        RECT cell = {};
-        SendMessageA(list, LB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&cell));
-        LPARAM at = MAKELPARAM((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2);
-        SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
-        SendMessageA(list, WM_LBUTTONUP, 0, at);
-        PumpMessages();
+        ClickListItem(Control(listId), index);
     }
 
     void ChooseSize(int button) { ClickButton(page_, button); }
@@ -398,15 +224,7 @@ public:
     // The Copy button's face without its frame and focus rectangle.
     Pixels CopyButtonInside() const
     {
-        Pixels all = CaptureClient(Control(IDC_COPY));
-        const int border = 5;
-        Pixels inside;
-        inside.width = all.width - 2 * border;
-        inside.height = all.height - 2 * border;
-        for (int y = border; y < all.height - border; ++y)
-            for (int x = border; x < all.width - border; ++x)
-                inside.data.push_back(all.At(x, y));
-        return inside;
+        return CaptureClient(Control(IDC_COPY)).Inside(5);
     }
 
 private:
@@ -488,12 +306,12 @@ TEST_F(IconsPage, LibraryWithoutCursorsHidesTheCursorsAndCopiesTheFirstIcon)
     EXPECT_EQ(32, picture.bottom - picture.top);
 
     sheet.Copy();
-    ClipboardBitmap copied = ReadClipboardBitmap();
-    ASSERT_TRUE(copied.present);
+    Pixels copied = ClipboardBitmap();
+    ASSERT_FALSE(copied.Empty());
     EXPECT_EQ(32, copied.width);
     EXPECT_EQ(32, copied.height);
-    EXPECT_EQ(32 * 32 - 8 * 8, copied.pixels.Count(first));
-    EXPECT_EQ(kWhite, copied.pixels.At(0, 0));
+    EXPECT_EQ(32 * 32 - 8 * 8, copied.Count(first));
+    EXPECT_EQ(kWhite, copied.At(0, 0));
 
     // The library under a name in any script the code page spells lists and copies alike.
     for (const std::string& name : ScriptNames()) {
@@ -506,7 +324,7 @@ TEST_F(IconsPage, LibraryWithoutCursorsHidesTheCursorsAndCopiesTheFirstIcon)
         EXPECT_EQ(static_cast<int>(order.size()), other.Count(IDC_ICON_LIST));
         ASSERT_TRUE(clipboard.PutText("before"));
         other.Copy();
-        EXPECT_EQ(32 * 32 - 8 * 8, ReadClipboardBitmap().pixels.Count(first));
+        EXPECT_EQ(32 * 32 - 8 * 8, ClipboardBitmap().Count(first));
     }
 }
 
@@ -540,14 +358,14 @@ TEST_F(IconsPage, ListsHoldAnimatedImagesFirstThenTheGroupsAndCopyEachOne)
             EXPECT_GT(sheet.CopyButtonInside().Count(expected), 0);
             ASSERT_TRUE(clipboard.PutText("before"));
             sheet.Copy();
-            ClipboardBitmap copied = ReadClipboardBitmap();
-            ASSERT_TRUE(copied.present);
+            Pixels copied = ClipboardBitmap();
+            ASSERT_FALSE(copied.Empty());
             EXPECT_EQ(32, copied.width);
             for (COLORREF colour : kFixtureColours)
                 if (colour == expected)
-                    EXPECT_GT(copied.pixels.Count(colour), 0);
+                    EXPECT_GT(copied.Count(colour), 0);
                 else
-                    EXPECT_EQ(0, copied.pixels.Count(colour)) << std::hex << colour;
+                    EXPECT_EQ(0, copied.Count(colour)) << std::hex << colour;
         }
     }
 }
@@ -586,12 +404,12 @@ TEST_F(IconsPage, EachSizeReloadsTheIconsKeepsTheIndexAndMakesTheIconListCurrent
         EXPECT_EQ(row.size, picture.bottom - picture.top);
 
         sheet.Copy();
-        ClipboardBitmap copied = ReadClipboardBitmap();
-        ASSERT_TRUE(copied.present);
+        Pixels copied = ClipboardBitmap();
+        ASSERT_FALSE(copied.Empty());
         EXPECT_EQ(row.size, copied.width);
         EXPECT_EQ(row.size, copied.height);
-        EXPECT_GT(copied.pixels.Count(chosen), 0);
-        EXPECT_EQ(0, copied.pixels.Count(kMagenta) + copied.pixels.Count(kLightRed) + copied.pixels.Count(kCyan));
+        EXPECT_GT(copied.Count(chosen), 0);
+        EXPECT_EQ(0, copied.Count(kMagenta) + copied.Count(kLightRed) + copied.Count(kCyan));
     }
 }
 
@@ -611,17 +429,17 @@ TEST_F(IconsPage, TransparentPartsOfACopyAreWhite)
         sheet.ChooseSize(row.button);
         sheet.ClickItem(IDC_ICON_LIST, red);
         sheet.Copy();
-        ClipboardBitmap copied = ReadClipboardBitmap();
-        ASSERT_TRUE(copied.present);
+        Pixels copied = ClipboardBitmap();
+        ASSERT_FALSE(copied.Empty());
         ASSERT_EQ(row.size, copied.width);
         // The icon's top-left quarter-edge square is transparent.
         int corner = row.size / 4;
         RECT clear = {0, 0, corner, corner};
-        EXPECT_EQ(corner * corner, copied.pixels.Count(kWhite, &clear));
-        EXPECT_EQ(row.size * row.size - corner * corner, copied.pixels.Count(kRed));
+        EXPECT_EQ(corner * corner, copied.Count(kWhite, &clear));
+        EXPECT_EQ(row.size * row.size - corner * corner, copied.Count(kRed));
         HICON reference = static_cast<HICON>(LoadFixtureImage(path, MAKEINTRESOURCEA(1), IMAGE_ICON, row.size));
         ASSERT_TRUE(reference);
-        EXPECT_TRUE(copied.pixels == RenderOnWhite(reference, row.size));
+        EXPECT_TRUE(copied == RenderOnWhite(reference, row.size));
         DestroyIcon(reference);
     }
 }
@@ -653,15 +471,15 @@ TEST_F(IconsPage, CursorIsShownAt32ButCopiedAtTheIconSize)
         EXPECT_EQ(shownCount, sheet.CopyButtonInside().Count(kMagenta));
 
         sheet.Copy();
-        ClipboardBitmap copied = ReadClipboardBitmap();
-        ASSERT_TRUE(copied.present);
+        Pixels copied = ClipboardBitmap();
+        ASSERT_FALSE(copied.Empty());
         EXPECT_EQ(row.size, copied.width);
         EXPECT_EQ(row.size, copied.height);
         // Scaled pictures may differ at the outline's edge pixels; the filling matches.
         Pixels want = RenderOnWhite(reference, row.size);
-        EXPECT_EQ(want.Count(kMagenta), copied.pixels.Count(kMagenta));
+        EXPECT_EQ(want.Count(kMagenta), copied.Count(kMagenta));
         if (row.size == 32)
-            EXPECT_TRUE(copied.pixels == want);
+            EXPECT_TRUE(copied == want);
     }
     DestroyCursor(reference);
 }
@@ -691,9 +509,9 @@ TEST_F(IconsPage, FocusingAListMakesItsSelectionCurrent)
         PumpMessages();
         EXPECT_GT(sheet.CopyButtonInside().Count(step.expected), 0);
         sheet.Copy();
-        ClipboardBitmap copied = ReadClipboardBitmap();
-        ASSERT_TRUE(copied.present);
-        EXPECT_GT(copied.pixels.Count(step.expected), 0);
+        Pixels copied = ClipboardBitmap();
+        ASSERT_FALSE(copied.Empty());
+        EXPECT_GT(copied.Count(step.expected), 0);
     }
 }
 
@@ -762,10 +580,10 @@ TEST_F(IconsPage, PlainDocumentShowsTheShellsIcon)
         EXPECT_EQ(1, sheet.Count(IDC_ICON_LIST));
         EXPECT_TRUE(IsWindowEnabled(sheet.Control(IDC_COPY)));
         sheet.Copy();
-        ClipboardBitmap copied = ReadClipboardBitmap();
-        ASSERT_TRUE(copied.present);
+        Pixels copied = ClipboardBitmap();
+        ASSERT_FALSE(copied.Empty());
         EXPECT_EQ(row.size.size, copied.width);
-        EXPECT_TRUE(copied.pixels == RenderOnWhite(row.shellIcon, row.size.size));
+        EXPECT_TRUE(copied == RenderOnWhite(row.shellIcon, row.size.size));
     }
     sheet.Close();
     DestroyIcon(small.hIcon);
@@ -919,25 +737,11 @@ TEST_F(IconsPage, TwoPagesOpenAtOnceKeepTheirOwnCurrentItem)
         EXPECT_GT(button.Count(row.expected), 0);
         EXPECT_EQ(0, button.Count(row.other));
         row.sheet->Copy();
-        ClipboardBitmap copied = ReadClipboardBitmap();
-        ASSERT_TRUE(copied.present);
-        EXPECT_GT(copied.pixels.Count(row.expected), 0);
-        EXPECT_EQ(0, copied.pixels.Count(row.other));
+        Pixels copied = ClipboardBitmap();
+        ASSERT_FALSE(copied.Empty());
+        EXPECT_GT(copied.Count(row.expected), 0);
+        EXPECT_EQ(0, copied.Count(row.other));
     }
-}
-
-HWND helpWindow = nullptr;
-std::string helpFile;
-UINT helpCommand = 0;
-ULONG_PTR helpData = 0;
-
-BOOL WINAPI RecordHelp(HWND window, LPCSTR file, UINT command, ULONG_PTR data)
-{
-    helpWindow = window;
-    helpFile = file ? file : "";
-    helpCommand = command;
-    helpData = data;
-    return TRUE;
 }
 
 TEST_F(IconsPage, HelpOnAControlShowsItsPopUpTopic)
@@ -945,21 +749,18 @@ TEST_F(IconsPage, HelpOnAControlShowsItsPopUpTopic)
     std::string path = Fixture("ICONLIB.DLL");
     PropertiesSheet sheet;
     OpenIcons(sheet, path);
-    ImportPatch help(library->Get(), "user32.dll", "WinHelpA", reinterpret_cast<const void*>(RecordHelp));
+    HelpRecorder help(library->Get());
     ASSERT_TRUE(help.Applied());
     for (int id : {IDC_COPY, IDC_ICON_LIST, IDC_SIZE_LARGE}) {
         SCOPED_TRACE(id);
-        helpCommand = 0;
-        HELPINFO info = {};
-        info.cbSize = sizeof info;
-        info.iContextType = HELPINFO_WINDOW;
-        info.iCtrlId = id;
-        info.hItemHandle = sheet.Control(id);
+        help.calls.clear();
+        HELPINFO info = {sizeof info, HELPINFO_WINDOW, id, sheet.Control(id), 0, {0, 0}};
         SendMessageA(sheet.Page(), WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
-        EXPECT_EQ(static_cast<UINT>(HELP_CONTEXTPOPUP), helpCommand);
-        EXPECT_EQ(static_cast<ULONG_PTR>(id), helpData);
-        EXPECT_EQ(sheet.Page(), helpWindow);
-        EXPECT_NE(std::string::npos, helpFile.find("KELVARA.HLP")) << helpFile;
+        ASSERT_EQ(1u, help.calls.size());
+        EXPECT_EQ(static_cast<UINT>(HELP_CONTEXTPOPUP), help.calls[0].command);
+        EXPECT_EQ(static_cast<ULONG_PTR>(id), help.calls[0].data);
+        EXPECT_EQ(sheet.Page(), help.calls[0].window);
+        EXPECT_NE(std::string::npos, help.calls[0].path.find("KELVARA.HLP")) << help.calls[0].path;
     }
 }
 

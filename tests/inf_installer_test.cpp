@@ -491,12 +491,8 @@ std::string ClassKey() { return "CLSID\\" + ClassIdText(); }
 
 std::string InstalledPath(const char* name)
 {
-    char system[MAX_PATH];
-    GetSystemDirectoryA(system, sizeof system);
-    return std::string(system) + "\\ShellExt\\" + name;
+    return SystemDirectory() + "\\ShellExt\\" + name;
 }
-
-bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // The names of the property-sheet handlers for all files that name pindrel's class,
 // by key name or by unnamed value.

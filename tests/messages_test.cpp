@@ -4,8 +4,10 @@
 #include "../common/mbstring.cpp"
 #include "../common/messages.cpp"
 #include "deliverables.h"
+#include "help_recorder.h"
 #include "import_patch.h"
 #include "message_boxes.h"
+#include "pindrel_copy.h"
 #include "sheet_host.h"
 #include "temp_files.h"
 #include "text.h"
@@ -28,21 +30,6 @@ namespace {
 
 const UINT kInfErrorLine = 31005;
 
-// Text of the ANSI code page for a UTF-8 literal.
-std::string FromUtf8(const char* text)
-{
-    wchar_t wide[512];
-    MultiByteToWideChar(CP_UTF8, 0, text, -1, wide, 512);
-    char result[1024];
-    WideCharToMultiByte(CP_ACP, 0, wide, -1, result, sizeof result, nullptr, nullptr);
-    return result;
-}
-
-bool Japanese()
-{
-    return GetACP() == 932;
-}
-
 std::vector<std::string> Lines(const std::string& text)
 {
     std::vector<std::string> lines;
@@ -61,55 +48,6 @@ DWORD WINAPI Windows98Version()
 {
     return 0xC0000A04;
 }
-
-struct HelpCall {
-    HWND hwnd;
-    std::string path;
-    UINT command;
-    ULONG_PTR data;
-};
-std::vector<HelpCall> helpCalls;
-BOOL WINAPI RecordHelp(HWND hwnd, const char* path, UINT command, ULONG_PTR data)
-{
-    helpCalls.push_back({hwnd, path ? path : "", command, data});
-    return TRUE;
-}
-
-// A copy of PINDREL.DLL in a directory of its own, so that the INF file and the
-// help file it looks for beside itself are the test's.
-class PindrelCopy {
-public:
-    // padTo: pad the directory name so that the DLL's path has this many characters.
-    explicit PindrelCopy(size_t padTo = 0)
-    {
-        std::string folder = dir_.Path();
-        if (padTo > folder.size() + 1 + 11 + 1)
-            folder = dir_.MakeDir(std::string(padTo - folder.size() - 1 - 12, 'p'));
-        path_ = folder + "\\PINDREL.DLL";
-        folder_ = folder;
-        copied_ = CopyFileTo(DistPath("PINDREL.DLL"), path_);
-    }
-    ~PindrelCopy()
-    {
-        if (module_)
-            FreeLibrary(module_);
-    }
-    bool Load()
-    {
-        module_ = copied_ ? LoadLibraryA(path_.c_str()) : nullptr;
-        return module_ != nullptr;
-    }
-    HMODULE Module() const { return module_; }
-    const std::string& Path() const { return path_; }
-    std::string Beside(const std::string& name) const { return folder_ + "\\" + name; }
-
-private:
-    TempDir dir_;
-    std::string folder_;
-    std::string path_;
-    bool copied_ = false;
-    HMODULE module_ = nullptr;
-};
 
 using InstallFn = BOOL(WINAPI*)(HWND);
 
@@ -139,13 +77,13 @@ TEST_F(Messages, InfErrorLineShowsThreeLinesWithPathAndLineNumber)
     // The longest path the module can have: its INF path fills the 260-character buffer.
     PindrelCopy copy(MAX_PATH - 1);
     ASSERT_EQ(static_cast<size_t>(MAX_PATH - 1), copy.Path().size());
-    std::string inf = copy.Beside("PINDREL.INF");
+    std::string inf = copy.Dir() + "\\PINDREL.INF";
     HANDLE file = CreateFileA(inf.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, file);
     DWORD written = 0;
     WriteFile(file, kFaultyInf, sizeof kFaultyInf - 1, &written, nullptr);
     CloseHandle(file);
-    ASSERT_TRUE(copy.Load());
+    ASSERT_TRUE(copy.Module());
 
     MessageBoxScript boxes(copy.Module());
     ASSERT_TRUE(boxes.Applied());
@@ -161,21 +99,15 @@ TEST_F(Messages, InfErrorLineShowsThreeLinesWithPathAndLineNumber)
     EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.type);
     std::vector<std::string> lines = Lines(box.text);
     ASSERT_EQ(3u, lines.size()) << box.text;
-    if (Japanese()) {
-        EXPECT_EQ(FromUtf8("INF ファイルにエラー行が含まれています。"), lines[0]);
-        EXPECT_EQ(FromUtf8("ファイル : ") + inf, lines[1]);
-        EXPECT_EQ(FromUtf8("行 : 7"), lines[2]);
-    } else {
-        EXPECT_EQ("The INF file contains an error line.", lines[0]);
-        EXPECT_EQ("File: " + inf, lines[1]);
-        EXPECT_EQ("Line: 7", lines[2]);
-    }
+    EXPECT_EQ(Localized("The INF file contains an error line.", "INF ファイルにエラー行が含まれています。"), lines[0]);
+    EXPECT_EQ(Localized("File: ", "ファイル : ") + inf, lines[1]);
+    EXPECT_EQ(Localized("Line: 7", "行 : 7"), lines[2]);
 }
 
 TEST_F(Messages, MissingInfShowsTheSystemTextWithoutOwnerAndWithTheErrorIcon)
 {
     PindrelCopy copy;
-    ASSERT_TRUE(copy.Load());
+    ASSERT_TRUE(copy.Module());
     MessageBoxScript boxes(copy.Module());
     ASSERT_TRUE(boxes.Applied());
     // On the 95/98 family Install hands its window on; the error box still has none.
@@ -262,7 +194,7 @@ TEST_F(Messages, BoundedFormattingCutsAtAnySize)
 TEST_F(Messages, SettingsHelpOpensTopic25000BesideTheDllWhateverTheCurrentDirectory)
 {
     PindrelCopy copy;
-    ASSERT_TRUE(copy.Load());
+    ASSERT_TRUE(copy.Module());
     using CplGetPageFn = BOOL(WINAPI*)(PROPSHEETPAGEA*);
     auto getPage = reinterpret_cast<CplGetPageFn>(GetProcAddress(copy.Module(), "CplGetPage"));
     ASSERT_TRUE(getPage);
@@ -274,24 +206,20 @@ TEST_F(Messages, SettingsHelpOpensTopic25000BesideTheDllWhateverTheCurrentDirect
     char previous[MAX_PATH];
     GetCurrentDirectoryA(sizeof previous, previous);
     ASSERT_TRUE(SetCurrentDirectoryA(elsewhere.Path().c_str()));
-    helpCalls.clear();
-    {
-        ImportPatch help(copy.Module(), "user32.dll", "WinHelpA", reinterpret_cast<const void*>(&RecordHelp));
-        ASSERT_TRUE(help.Applied());
-        SheetHost sheet;
-        ASSERT_TRUE(sheet.ShowStructures({page}, "Settings", PSH_HASHELP));
-        HWND pageWindow = sheet.CurrentPage();
-        ASSERT_TRUE(pageWindow);
-        sheet.Press(PSBTN_HELP);
-        ASSERT_FALSE(helpCalls.empty());
-        EXPECT_EQ(pageWindow, helpCalls[0].hwnd);
-        sheet.Destroy();
-    }
+    HelpRecorder help(copy.Module());
+    ASSERT_TRUE(help.Applied());
+    SheetHost sheet;
+    ASSERT_TRUE(sheet.ShowStructures({page}, "Settings", PSH_HASHELP));
+    HWND pageWindow = sheet.CurrentPage();
+    ASSERT_TRUE(pageWindow);
+    sheet.Press(PSBTN_HELP);
+    sheet.Destroy();
     SetCurrentDirectoryA(previous);
-    ASSERT_FALSE(helpCalls.empty());
-    EXPECT_EQ(0, lstrcmpiA(copy.Beside("KELVARA.HLP").c_str(), helpCalls[0].path.c_str())) << helpCalls[0].path;
-    EXPECT_EQ(static_cast<UINT>(HELP_CONTEXT), helpCalls[0].command);
-    EXPECT_EQ(25000u, helpCalls[0].data);
+    ASSERT_FALSE(help.calls.empty());
+    EXPECT_EQ(pageWindow, help.calls[0].window);
+    EXPECT_EQ(0, lstrcmpiA((copy.Dir() + "\\KELVARA.HLP").c_str(), help.calls[0].path.c_str())) << help.calls[0].path;
+    EXPECT_EQ(static_cast<UINT>(HELP_CONTEXT), help.calls[0].command);
+    EXPECT_EQ(25000u, help.calls[0].data);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // sheet, opened through CPlApplet, confirmed with OK (PSN_APPLY) or Cancel.
 #include "applet_host.h"
 #include "deliverables.h"
+#include "help_recorder.h"
 #include "modal_driver.h"
 #include "pindrel_copy.h"
 #include "sheet_host.h"
@@ -10,8 +11,6 @@
 #include <functional>
 
 namespace {
-
-typedef LONG(APIENTRY* CplEntry)(HWND, UINT, LPARAM, LPARAM);
 
 const int kBoxes[] = {20000, 20001, 20002, 20003, 20004};
 
@@ -29,13 +28,11 @@ std::string BoxStates(HWND page)
     return checked + "/" + enabled;
 }
 
-class SettingsPage : public ::testing::Test {
+class SettingsPage : public AppletTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(applet.Get());
-        entry = applet.Export<CplEntry>("CPlApplet");
-        ASSERT_TRUE(entry);
+        AppletTest::SetUp();
         ASSERT_TRUE(observer.Applied());
         pindrel = temp / "PINDREL.DLL";
         ASSERT_TRUE(CopyFileTo(DistPath("PINDREL.DLL"), pindrel));
@@ -58,28 +55,18 @@ protected:
     // Opens the sheet, hands the settings page to drive and presses button.
     void Open(const std::function<void(HWND page)>& drive, int button)
     {
-        bool shown = false;
-        ModalDriver driver(IsPropertySheetWindow, [&](HWND sheet) {
+        EXPECT_TRUE(OpenSheet([&](HWND sheet) {
             PumpMessages();  // the page's posted WM_COMMAND
-            shown = true;
-            std::vector<std::string> tabs = SheetTabs(sheet);
-            ASSERT_EQ((std::vector<std::string>{"Property Sheet", "About"}), tabs);
+            ASSERT_EQ((std::vector<std::string>{"Property Sheet", "About"}), SheetTabs(sheet));
             HWND page = CurrentSheetPage(sheet);
             ASSERT_TRUE(page);
             drive(page);
             PressSheetButton(sheet, button);
-        });
-        EXPECT_EQ(0, entry(controlPanel.Get(), CPL_DBLCLK, 0, 0));
-        EXPECT_TRUE(shown);
+        }));
         EXPECT_FALSE(IsModuleLoaded(pindrel));
     }
 
-    ComponentKey key;
-    TempDir temp{"kvp"};
-    OwnerWindow controlPanel{"Control Panel"};
-    LoadedLibrary applet{DistPath("KELVARA.CPL")};
     AppletObserver observer{applet.Get()};  // keeps the About page's help closed
-    CplEntry entry = nullptr;
     std::string pindrel;
 };
 
@@ -175,42 +162,31 @@ TEST_F(SettingsPage, IconsOnlyBoxFollowsEnableAndIcons)
     EXPECT_EQ(5, Stored());
 }
 
-namespace {
-std::vector<HelpCall> pindrelHelp;
-BOOL WINAPI RecordPindrelHelp(HWND window, LPCSTR path, UINT command, ULONG_PTR data)
-{
-    pindrelHelp.push_back({window, path ? path : "", command, data});
-    return TRUE;
-}
-}  // namespace
-
 TEST_F(SettingsPage, HelpOpensTopic25000BesidePindrelAndClosingClosesIt)
 {
-    pindrelHelp.clear();
     HWND settingsPage = nullptr;
-    bool patched = false;
+    HelpRecorder* help = nullptr;
     Open([&](HWND page) {
         settingsPage = page;
         // Left in place on purpose: the patch goes away with the library, which the
         // applet frees after the page's WM_DESTROY has called WinHelpA.
-        auto* patch = new ImportPatch(GetModuleHandleA(pindrel.c_str()), "user32.dll", "WinHelpA",
-                                      reinterpret_cast<const void*>(&RecordPindrelHelp));
-        patched = patch->Applied();
+        help = new HelpRecorder(GetModuleHandleA(pindrel.c_str()));
         SendMessageA(GetParent(page), PSM_PRESSBUTTON, PSBTN_HELP, 0);
         PumpMessages();
     }, PSBTN_CANCEL);
-    ASSERT_TRUE(patched);
+    ASSERT_TRUE(help && help->Applied());
+    const std::vector<HelpCall>& calls = help->calls;
     std::string path = temp / "KELVARA.HLP";
-    ASSERT_EQ(2u, pindrelHelp.size());
-    EXPECT_EQ(settingsPage, pindrelHelp[0].window);
-    EXPECT_EQ(path, pindrelHelp[0].path);
-    EXPECT_EQ(static_cast<UINT>(HELP_CONTEXT), pindrelHelp[0].command);
-    EXPECT_EQ(25000u, pindrelHelp[0].data);
-    EXPECT_EQ(settingsPage, pindrelHelp[1].window);
-    EXPECT_EQ(path, pindrelHelp[1].path);
-    EXPECT_EQ(static_cast<UINT>(HELP_QUIT), pindrelHelp[1].command);
+    ASSERT_EQ(2u, calls.size());
+    EXPECT_EQ(settingsPage, calls[0].window);
+    EXPECT_EQ(path, calls[0].path);
+    EXPECT_EQ(static_cast<UINT>(HELP_CONTEXT), calls[0].command);
+    EXPECT_EQ(25000u, calls[0].data);
+    EXPECT_EQ(settingsPage, calls[1].window);
+    EXPECT_EQ(path, calls[1].path);
+    EXPECT_EQ(static_cast<UINT>(HELP_QUIT), calls[1].command);
     // The applet's own help was not asked for this page.
-    for (const HelpCall& call : observer.help)
+    for (const HelpCall& call : observer.help.calls)
         EXPECT_NE(static_cast<UINT>(HELP_CONTEXT), call.command);
 }
 

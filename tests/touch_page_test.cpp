@@ -3,6 +3,7 @@
 #include "deliverables.h"
 #include "drop_data_object.h"
 #include "file_time_store.h"
+#include "help_recorder.h"
 #include "import_patch.h"
 #include "prop_sheet_extension.h"
 #include "resource.h"
@@ -23,19 +24,6 @@ std::vector<UINT> beeps;
 BOOL WINAPI RecordBeep(UINT type)
 {
     beeps.push_back(type);
-    return TRUE;
-}
-
-struct HelpCall {
-    HWND hwnd;
-    std::string path;
-    UINT command;
-    ULONG_PTR data;
-};
-std::vector<HelpCall> helpCalls;
-BOOL WINAPI RecordHelp(HWND hwnd, const char* path, UINT command, ULONG_PTR data)
-{
-    helpCalls.push_back({hwnd, path ? path : "", command, data});
     return TRUE;
 }
 
@@ -143,16 +131,6 @@ Zone CurrentZone()
     TIME_ZONE_INFORMATION info = {};
     DWORD id = GetTimeZoneInformation(&info);
     return {info.Bias, id == TIME_ZONE_ID_DAYLIGHT};
-}
-
-// Text of the ANSI code page for a UTF-8 literal.
-std::string FromUtf8(const char* text)
-{
-    wchar_t wide[256];
-    MultiByteToWideChar(CP_UTF8, 0, text, -1, wide, 256);
-    char result[512];
-    WideCharToMultiByte(CP_ACP, 0, wide, -1, result, sizeof result, nullptr, nullptr);
-    return result;
 }
 
 // ---------------------------------------------------------------- the page
@@ -289,14 +267,14 @@ TEST_F(TouchPage, HeaderShowsTheFileNameOrTheCount)
     std::string a = dir.WriteFile("alpha.txt", "a");
     std::string b = dir.WriteFile("beta.txt", "b");
     std::string c = dir.WriteFile("gamma.txt", "c");
-    const char* suffix = GetACP() == 932 ? " 個のファイル" : " Files";
+    const std::string suffix = Localized(" Files", " 個のファイル");
     struct Row {
         std::vector<std::string> paths;
         std::string header;
     } rows[] = {
         {{a}, "alpha.txt"},
-        {{a, b}, "2" + FromUtf8(suffix)},
-        {{c, a, b}, "3" + FromUtf8(suffix)},
+        {{a, b}, "2" + suffix},
+        {{c, a, b}, "3" + suffix},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.header);
@@ -315,8 +293,7 @@ TEST_F(TouchPage, HeaderOfManyFilesIsCutOnAWholeCharacter)
     HWND page = Open(paths);
     ASSERT_TRUE(page);
     // 16 bytes with the terminator: "100 個のファイ" is what fits of the Japanese text.
-    EXPECT_EQ(GetACP() == 932 ? "100" + FromUtf8(" 個のファイ") : std::string("100 Files"),
-              ControlText(page, IDC_FILE_NAME));
+    EXPECT_EQ("100" + Localized(" Files", " 個のファイ"), ControlText(page, IDC_FILE_NAME));
 }
 
 TEST_F(TouchPage, ShowsTheLastWrittenStampInLocalTime)
@@ -856,24 +833,22 @@ TEST_F(TouchPage, HelpOnAControlAsksForItsPopupTopic)
     char previous[MAX_PATH];
     GetCurrentDirectoryA(sizeof previous, previous);
     ASSERT_TRUE(SetCurrentDirectoryA(elsewhere.Path().c_str()));
-    helpCalls.clear();
-    {
-        ImportPatch help(pindrel->Get(), "user32.dll", "WinHelpA", reinterpret_cast<const void*>(&RecordHelp));
-        ASSERT_TRUE(help.Applied());
-        for (int id : {IDC_TOUCH, IDC_STAMP_CREATION, IDC_DATE, IDC_RESET, 0, -1}) {
-            HELPINFO info = {sizeof info, HELPINFO_WINDOW, id, GetDlgItem(page, id), 0, {0, 0}};
-            SendMessageA(page, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
-        }
+    HelpRecorder help(pindrel->Get());
+    ASSERT_TRUE(help.Applied());
+    for (int id : {IDC_TOUCH, IDC_STAMP_CREATION, IDC_DATE, IDC_RESET, 0, -1}) {
+        HELPINFO info = {sizeof info, HELPINFO_WINDOW, id, GetDlgItem(page, id), 0, {0, 0}};
+        SendMessageA(page, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
     }
     SetCurrentDirectoryA(previous);
-    ASSERT_EQ(4u, helpCalls.size());
+    ASSERT_EQ(4u, help.calls.size());
     const ULONG_PTR topics[] = {IDC_TOUCH, IDC_STAMP_CREATION, IDC_DATE, IDC_RESET};
     for (int i = 0; i < 4; ++i) {
         SCOPED_TRACE(topics[i]);
-        EXPECT_EQ(page, helpCalls[i].hwnd);
-        EXPECT_EQ(0, lstrcmpiA(DistPath("KELVARA.HLP").c_str(), helpCalls[i].path.c_str())) << helpCalls[i].path;
-        EXPECT_EQ(static_cast<UINT>(HELP_CONTEXTPOPUP), helpCalls[i].command);
-        EXPECT_EQ(topics[i], helpCalls[i].data);
+        const HelpCall& call = help.calls[i];
+        EXPECT_EQ(page, call.window);
+        EXPECT_EQ(0, lstrcmpiA(DistPath("KELVARA.HLP").c_str(), call.path.c_str())) << call.path;
+        EXPECT_EQ(static_cast<UINT>(HELP_CONTEXTPOPUP), call.command);
+        EXPECT_EQ(topics[i], call.data);
     }
 }
 

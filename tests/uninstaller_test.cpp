@@ -423,11 +423,11 @@ TEST_F(Uninstaller, HelpOpensTopic15002OfTheInstallationDirectorysHelpFile)
         ClickButton(dialog, 32651);
         ClickButton(dialog, IDCANCEL);
     }));
-    ASSERT_EQ(1u, observer.help.size());
-    EXPECT_EQ(uninstallDialog, observer.help[0].window);
-    EXPECT_EQ(temp / "KELVARA.HLP", observer.help[0].path);
-    EXPECT_EQ(static_cast<UINT>(HELP_CONTEXT), observer.help[0].command);
-    EXPECT_EQ(15002u, observer.help[0].data);
+    ASSERT_EQ(1u, observer.help.calls.size());
+    EXPECT_EQ(uninstallDialog, observer.help.calls[0].window);
+    EXPECT_EQ(temp / "KELVARA.HLP", observer.help.calls[0].path);
+    EXPECT_EQ(static_cast<UINT>(HELP_CONTEXT), observer.help.calls[0].command);
+    EXPECT_EQ(15002u, observer.help.calls[0].data);
 }
 
 TEST_F(Uninstaller, DialogFollowsItsTemplate)

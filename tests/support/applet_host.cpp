@@ -1,6 +1,7 @@
 // KELVARA.CPL under test.
 #include "applet_host.h"
-#include "deliverables.h"
+#include "modal_driver.h"
+#include <cpl.h>
 #include <setupapi.h>
 #include <shellapi.h>
 
@@ -86,13 +87,6 @@ HMODULE observedModule = nullptr;
 std::string Text(const char* text)
 {
     return text ? text : "(null)";
-}
-
-BOOL WINAPI RecordWinHelp(HWND window, LPCSTR path, UINT command, ULONG_PTR data)
-{
-    observer->help.push_back({window, Text(path), command, data});
-    observer->order.push_back("help");
-    return TRUE;
 }
 
 HINSTANCE WINAPI RecordShellExecute(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory,
@@ -205,13 +199,12 @@ INT_PTR WINAPI RecordPropertySheet(LPCPROPSHEETHEADERA header)
 
 }  // namespace
 
-AppletObserver::AppletObserver(HMODULE applet)
+AppletObserver::AppletObserver(HMODULE applet) : help(applet)
 {
     observer = this;
     observedModule = applet;
     keyOpenCount = 0;
     const ImportReplacement table[] = {
-        {"user32.dll", "WinHelpA", reinterpret_cast<const void*>(&RecordWinHelp)},
         {"shell32.dll", "ShellExecuteA", reinterpret_cast<const void*>(&RecordShellExecute)},
         {"setupapi.dll", "SetupInstallFromInfSectionA", reinterpret_cast<const void*>(&RecordSection)},
         {"setupapi.dll", "SetupOpenInfFileA", reinterpret_cast<const void*>(&RecordInfOpen)},
@@ -238,7 +231,7 @@ void AppletObserver::Reset()
     version = 0;
     failSection = failQueueContext = false;
     failGlobalAllocFrom = failLocalAllocFrom = failKeyOpenFrom = 0;
-    help.clear();
+    help.calls.clear();
     shellExecutes.clear();
     sections.clear();
     infOpens.clear();
@@ -253,6 +246,8 @@ void AppletObserver::Reset()
 
 bool AppletObserver::Applied() const
 {
+    if (!help.Applied())
+        return false;
     for (const auto& patch : patches_) {
         if (!patch->Applied())
             return false;
@@ -260,11 +255,18 @@ bool AppletObserver::Applied() const
     return !patches_.empty();
 }
 
-std::string SystemDirectory()
+void AppletTest::SetUp()
 {
-    char path[MAX_PATH] = "";
-    GetSystemDirectoryA(path, sizeof path);
-    return path;
+    ASSERT_TRUE(applet.Get()) << "KELVARA.CPL does not load";
+    entry = applet.Export<CplEntry>("CPlApplet");
+    ASSERT_TRUE(entry);
+}
+
+bool AppletTest::OpenSheet(const std::function<void(HWND sheet)>& action)
+{
+    ModalDriver driver(IsPropertySheetWindow, action);
+    EXPECT_EQ(0, entry(controlPanel.Get(), CPL_DBLCLK, 0, 0));
+    return driver.Ran();
 }
 
 std::string CopyFixture(const std::string& directory, const std::string& name, const std::string& newName)
@@ -272,9 +274,4 @@ std::string CopyFixture(const std::string& directory, const std::string& name, c
     std::string target = directory + "\\" + newName;
     CopyFileTo(FixturePath(name), target);
     return target;
-}
-
-bool FileExists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }

@@ -2,11 +2,15 @@
 // window, and the calls it makes at its import table (help, browser, setup
 // library, restart prompt, Windows version, library loads, the sheet's header).
 #pragma once
+#include "help_recorder.h"
+#include "deliverables.h"
 #include "import_patch.h"
 #include "registry_tree.h"
 #include "temp_files.h"
+#include <gtest/gtest.h>
 #include <windows.h>
 #include <prsht.h>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,12 +47,6 @@ private:
     HWND window_;
 };
 
-struct HelpCall {
-    HWND window;
-    std::string path;
-    UINT command;
-    ULONG_PTR data;
-};
 struct ShellExecuteCall {
     HWND owner;
     std::string verb;  // "(null)" for none
@@ -93,7 +91,7 @@ public:
     // RegOpenKeyExA of the component key fails from this call on, 0 never.
     int failKeyOpenFrom = 0;
 
-    std::vector<HelpCall> help;
+    HelpRecorder help;
     std::vector<ShellExecuteCall> shellExecutes;
     std::vector<SectionCall> sections;
     std::vector<std::string> infOpens;
@@ -103,7 +101,7 @@ public:
     std::vector<SheetHeader> sheets;
     int globalAllocs = 0;
     int localAllocs = 0;
-    // Whole call order, one word per observed call ("section", "reboot", ...).
+    // Call order, one word per observed call but help ("section", "reboot", ...).
     std::vector<std::string> order;
 
     bool Applied() const;
@@ -114,7 +112,22 @@ private:
     std::vector<std::unique_ptr<ImportPatch>> patches_;
 };
 
-std::string SystemDirectory();  // without a trailing backslash
+// KELVARA.CPL loaded for a test, beside a saved and cleared component key, a
+// temporary directory and a stand-in Control Panel window.
+class AppletTest : public ::testing::Test {
+protected:
+    using CplEntry = LONG(APIENTRY*)(HWND, UINT, LPARAM, LPARAM);
+    void SetUp() override;
+    // Opens the item as Control Panel does (CPL_DBLCLK) and hands its sheet to action
+    // once it shows, which must close it; whether the sheet showed.
+    bool OpenSheet(const std::function<void(HWND sheet)>& action);
+
+    ComponentKey key;
+    TempDir temp{"kva"};
+    OwnerWindow controlPanel{"Control Panel"};
+    LoadedLibrary applet{DistPath("KELVARA.CPL")};
+    CplEntry entry = nullptr;
+};
+
 // Copies fixture library name into directory as newName; its full path.
 std::string CopyFixture(const std::string& directory, const std::string& name, const std::string& newName);
-bool FileExists(const std::string& path);

@@ -35,6 +35,13 @@ HRESULT CreateComponent(HMODULE module, const CLSID& classId, REFIID riid, void*
     return result;
 }
 
+std::string SystemDirectory()
+{
+    char path[MAX_PATH] = "";
+    GetSystemDirectoryA(path, sizeof path);
+    return path;
+}
+
 bool IsModuleLoaded(const std::string& path)
 {
     return GetModuleHandleA(path.c_str()) != nullptr;

@@ -32,5 +32,8 @@ extern const CLSID kQuorbinClassId;
 // does; E_* from DllGetClassObject or CreateInstance.
 HRESULT CreateComponent(HMODULE module, const CLSID& classId, REFIID riid, void** ppv);
 
+// The system directory, without a trailing backslash.
+std::string SystemDirectory();
+
 // Is a module of this file name loaded in the process?
 bool IsModuleLoaded(const std::string& path);

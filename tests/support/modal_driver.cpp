@@ -1,8 +1,6 @@
 // Modal windows driven from their own message loop.
 #include "modal_driver.h"
-#include "sheet_host.h"
 #include <gtest/gtest.h>
-#include <commctrl.h>
 #include <prsht.h>
 
 ModalDriver* ModalDriver::current_ = nullptr;
@@ -76,41 +74,6 @@ ModalDriver::Finder DialogWithControl(int id, const char* className)
             GetClassNameA(control, name, sizeof name);
         return control && lstrcmpiA(name, wanted.c_str()) == 0;
     };
-}
-
-std::vector<std::string> SheetTabs(HWND sheet)
-{
-    std::vector<std::string> captions;
-    HWND tab = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
-    int count = tab ? static_cast<int>(SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0)) : 0;
-    for (int i = 0; i < count; ++i) {
-        char text[128] = "";
-        TCITEMA item = {};
-        item.mask = TCIF_TEXT;
-        item.pszText = text;
-        item.cchTextMax = sizeof text;
-        SendMessageA(tab, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
-        captions.push_back(text);
-    }
-    return captions;
-}
-
-HWND SelectSheetPage(HWND sheet, int index)
-{
-    SendMessageA(sheet, PSM_SETCURSEL, index, 0);
-    PumpMessages();
-    return CurrentSheetPage(sheet);
-}
-
-HWND CurrentSheetPage(HWND sheet)
-{
-    return reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
-}
-
-void PressSheetButton(HWND sheet, int button)
-{
-    SendMessageA(sheet, PSM_PRESSBUTTON, button, 0);
-    PumpMessages();
 }
 
 void ClickListItem(HWND list, int index)

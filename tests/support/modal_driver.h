@@ -2,6 +2,7 @@
 // PropertySheetA, a dialog box) from inside their own message loop: a thread timer
 // finds the window once its loop runs and hands it to the test's function.
 #pragma once
+#include "sheet_host.h"
 #include <windows.h>
 #include <functional>
 #include <string>
@@ -34,14 +35,6 @@ private:
 bool IsPropertySheetWindow(HWND window);
 // A dialog holding a control with this id of this window class ("ListBox").
 ModalDriver::Finder DialogWithControl(int id, const char* className);
-
-// The tab captions of a property sheet, in order.
-std::vector<std::string> SheetTabs(HWND sheet);
-// Activates page index (creating it on first activation) and returns its window.
-HWND SelectSheetPage(HWND sheet, int index);
-HWND CurrentSheetPage(HWND sheet);
-// PSM_PRESSBUTTON, then the messages it posted are handled.
-void PressSheetButton(HWND sheet, int button);
 
 // Clicks item index of a list box with the mouse, as a user toggles an entry of a
 // multiple-selection list (the list then notifies LBN_SELCHANGE).

@@ -4,10 +4,21 @@
 
 PindrelCopy::PindrelCopy(const std::string& dirName) : temp_("pdr")
 {
-    dir_ = dirName.empty() ? temp_.Path() : temp_.MakeDir(dirName);
-    std::string path = dir_ + "\\PINDREL.DLL";
-    if (CopyFileTo(DistPath("PINDREL.DLL"), path))
-        library_.reset(new LoadedLibrary(path));
+    Load(dirName.empty() ? temp_.Path() : temp_.MakeDir(dirName));
+}
+
+PindrelCopy::PindrelCopy(size_t pathLength) : temp_("pdr")
+{
+    // <temporary directory>\<padding>\PINDREL.DLL
+    const size_t fixed = temp_.Path().size() + 1 + std::string("\\PINDREL.DLL").size();
+    Load(pathLength > fixed ? temp_.MakeDir(std::string(pathLength - fixed, 'p')) : temp_.Path());
+}
+
+void PindrelCopy::Load(const std::string& dir)
+{
+    dir_ = dir;
+    if (CopyFileTo(DistPath("PINDREL.DLL"), Path()))
+        library_.reset(new LoadedLibrary(Path()));
 }
 
 PindrelCopy::~PindrelCopy()

@@ -14,11 +14,14 @@ public:
     // dirName: the copy's directory inside a new temporary directory ("" = the
     // temporary directory itself).
     explicit PindrelCopy(const std::string& dirName = "");
+    // The copy's directory name padded so that the copy's path has pathLength characters.
+    explicit PindrelCopy(size_t pathLength);
     ~PindrelCopy();
 
     HMODULE Module() const { return library_ ? library_->Get() : nullptr; }
     const TempDir& Temp() const { return temp_; }
     std::string Dir() const { return dir_; }
+    std::string Path() const { return dir_ + "\\PINDREL.DLL"; }
     std::string IniPath() const { return dir_ + "\\KELVARA.INI"; }
 
     // Writes the flags word for section (the user's logon name as the process sees it).
@@ -31,6 +34,7 @@ public:
     HRESULT CanUnloadNow() const;
 
 private:
+    void Load(const std::string& dir);
     TempDir temp_;
     std::string dir_;
     std::unique_ptr<LoadedLibrary> library_;

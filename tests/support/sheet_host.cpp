@@ -1,6 +1,7 @@
 // Modeless property sheets for tests.
 #include "sheet_host.h"
 #include <commctrl.h>
+#include <algorithm>
 
 BOOL CALLBACK PageCollector::Add(HPROPSHEETPAGE page, LPARAM lParam)
 {
@@ -63,48 +64,85 @@ void SheetHost::Destroy()
     PumpMessages();
 }
 
-int SheetHost::PageCount() const
+void SheetHost::Press(int button)
 {
-    HWND tab = reinterpret_cast<HWND>(SendMessageA(sheet_, PSM_GETTABCONTROL, 0, 0));
-    return tab ? static_cast<int>(SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0)) : 0;
+    PressSheetButton(sheet_, button);
+    // A modeless sheet is closed by its owner once PSM_GETCURRENTPAGEHWND is null.
+    if (sheet_ && IsWindow(sheet_) && !CurrentPage())
+        Destroy();
 }
 
-std::vector<std::string> SheetHost::TabCaptions() const
+namespace {
+
+HWND TabControl(HWND sheet)
+{
+    return reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
+}
+
+}  // namespace
+
+std::vector<std::string> SheetTabs(HWND sheet)
 {
     std::vector<std::string> captions;
-    HWND tab = reinterpret_cast<HWND>(SendMessageA(sheet_, PSM_GETTABCONTROL, 0, 0));
-    int count = PageCount();
+    int count = SheetPageCount(sheet);
     for (int i = 0; i < count; ++i) {
         char text[128] = "";
         TCITEMA item = {};
         item.mask = TCIF_TEXT;
         item.pszText = text;
         item.cchTextMax = sizeof text;
-        SendMessageA(tab, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
+        SendMessageA(TabControl(sheet), TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
         captions.push_back(text);
     }
     return captions;
 }
 
-HWND SheetHost::SelectPage(int index)
+int SheetPageCount(HWND sheet)
 {
-    SendMessageA(sheet_, PSM_SETCURSEL, index, 0);
-    PumpMessages();
-    return CurrentPage();
+    HWND tab = TabControl(sheet);
+    return tab ? static_cast<int>(SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0)) : 0;
 }
 
-HWND SheetHost::CurrentPage() const
+HWND SelectSheetPage(HWND sheet, int index)
 {
-    return reinterpret_cast<HWND>(SendMessageA(sheet_, PSM_GETCURRENTPAGEHWND, 0, 0));
+    SendMessageA(sheet, PSM_SETCURSEL, index, 0);
+    PumpMessages();
+    return CurrentSheetPage(sheet);
 }
 
-void SheetHost::Press(int button)
+HWND CurrentSheetPage(HWND sheet)
 {
-    SendMessageA(sheet_, PSM_PRESSBUTTON, button, 0);
+    return reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+}
+
+void PressSheetButton(HWND sheet, int button)
+{
+    SendMessageA(sheet, PSM_PRESSBUTTON, button, 0);
     PumpMessages();
-    // A modeless sheet is closed by its owner once PSM_GETCURRENTPAGEHWND is null.
-    if (sheet_ && IsWindow(sheet_) && !CurrentPage())
-        Destroy();
+}
+
+void FitSheetToPage(HWND sheet, HWND page)
+{
+    RECT client = {};
+    GetClientRect(page, &client);
+    LONG right = 0, bottom = 0;
+    for (HWND child = GetWindow(page, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT r = {};
+        GetWindowRect(child, &r);
+        MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&r), 2);
+        right = std::max(right, r.right + 4);
+        bottom = std::max(bottom, r.bottom + 4);
+    }
+    int dx = std::max<LONG>(0, right - client.right), dy = std::max<LONG>(0, bottom - client.bottom);
+    if (!dx && !dy)
+        return;
+    for (HWND window : {sheet, TabControl(sheet), page}) {
+        RECT r = {};
+        GetWindowRect(window, &r);
+        SetWindowPos(window, nullptr, 0, 0, r.right - r.left + dx, r.bottom - r.top + dy,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    PumpMessages();
 }
 
 void PumpMessages(HWND)

@@ -17,6 +17,20 @@ struct PageCollector {
     void DestroyAll();
 };
 
+// A property sheet's tab captions, in order; its page count.
+std::vector<std::string> SheetTabs(HWND sheet);
+int SheetPageCount(HWND sheet);
+// Activates page index (creating it on first activation) and returns its window.
+HWND SelectSheetPage(HWND sheet, int index);
+HWND CurrentSheetPage(HWND sheet);
+// PSM_PRESSBUTTON, then the messages it posted are handled.
+void PressSheetButton(HWND sheet, int button);
+// Wine lays out a sheet in the dialog units of its own font, which are narrower than
+// those of the Japanese pages' font, so the right and bottom of a Japanese page are
+// cut off; on Japanese Windows both fonts are the same. Grows the page, the tab
+// control and the sheet until every control of the page is in sight.
+void FitSheetToPage(HWND sheet, HWND page);
+
 class SheetHost {
 public:
     SheetHost() = default;
@@ -32,11 +46,10 @@ public:
     void Destroy();
 
     HWND Window() const { return sheet_; }
-    int PageCount() const;
-    std::vector<std::string> TabCaptions() const;
-    // Activates page index; returns its window (created on first activation).
-    HWND SelectPage(int index);
-    HWND CurrentPage() const;
+    int PageCount() const { return SheetPageCount(sheet_); }
+    std::vector<std::string> TabCaptions() const { return SheetTabs(sheet_); }
+    HWND SelectPage(int index) { return SelectSheetPage(sheet_, index); }
+    HWND CurrentPage() const { return CurrentSheetPage(sheet_); }
     // Presses a sheet button (PSBTN_OK, PSBTN_CANCEL, ...) and pumps; the sheet is
     // gone afterwards when the button closes it.
     void Press(int button);

@@ -107,3 +107,8 @@ HRESULT CreateShortcut(const std::string& linkPath, const std::string& target)
     CoUninitialize();
     return result;
 }
+
+bool FileExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}

@@ -30,6 +30,9 @@ void RemoveTree(const std::string& path);
 // The whole contents of a file ("" when it cannot be read).
 std::string ReadWholeFile(const std::string& path);
 
+// Is there a file or directory at path?
+bool FileExists(const std::string& path);
+
 // Copies source to target (overwriting); false on failure.
 bool CopyFileTo(const std::string& source, const std::string& target);
 
