@@ -11,6 +11,7 @@
 #include "registry_snapshot.h"
 #include "registry_tree.h"
 #include "temp_files.h"
+#include "text.h"
 #include <gtest/gtest.h>
 #include <setupapi.h>
 #include <shellapi.h>
@@ -35,21 +36,9 @@ const int kComponentList = 15101;
 const int kEnable = 20000;
 const int kShowBitmaps = 20004;
 
-bool Japanese()
-{
-    return GetACP() == 932;
-}
-
 bool Windows95Family()
 {
     return (GetVersion() & 0x80000000) != 0;
-}
-
-std::string SystemDirectory()
-{
-    char path[MAX_PATH] = "";
-    GetSystemDirectoryA(path, sizeof path);
-    return path;
 }
 
 std::string OwnDirectory()
@@ -97,44 +86,6 @@ std::vector<std::string> Split(const std::string& line, char separator)
     return parts;
 }
 
-// A program started with a command line of its own, ended if it is still running
-// when the object goes.
-class Process {
-public:
-    explicit Process(const std::string& commandLine)
-    {
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        std::string line = commandLine;
-        if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, SystemDirectory().c_str(),
-                            &startup, &info_))
-            info_ = {};
-    }
-    ~Process()
-    {
-        if (!info_.hProcess)
-            return;
-        if (Running()) {
-            TerminateProcess(info_.hProcess, 99);
-            WaitForSingleObject(info_.hProcess, 10000);
-        }
-        CloseHandle(info_.hThread);
-        CloseHandle(info_.hProcess);
-    }
-    Process(const Process&) = delete;
-    Process& operator=(const Process&) = delete;
-    bool Started() const { return info_.hProcess != nullptr; }
-    DWORD Id() const { return info_.dwProcessId; }
-    bool Running() const { return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
-    bool WaitForExit(DWORD timeoutMs = 60000) const
-    {
-        return info_.hProcess && WaitForSingleObject(info_.hProcess, timeoutMs) == WAIT_OBJECT_0;
-    }
-
-private:
-    PROCESS_INFORMATION info_ = {};
-};
-
 // Runs the probe and returns its report's lines (UTF-8).
 std::vector<std::string> Probe(const std::string& command, const std::vector<std::string>& arguments)
 {
@@ -143,9 +94,9 @@ std::vector<std::string> Probe(const std::string& command, const std::vector<std
     std::string line = "\"" + ProbePath() + "\" " + command + " \"" + report + "\"";
     for (const std::string& argument : arguments)
         line += " \"" + argument + "\"";
-    Process probe(line);
+    RunningProgram probe(line);
     EXPECT_TRUE(probe.Started());
-    EXPECT_TRUE(probe.WaitForExit()) << "the probe did not end: " << line;
+    EXPECT_TRUE(probe.WaitForExit(60000)) << "the probe did not end: " << line;
     return Lines(ReadWholeFile(report));
 }
 
@@ -155,9 +106,9 @@ std::vector<std::string> PropertiesTabs(const std::vector<std::string>& files)
 }
 
 // The tab texts of the suite's pages, as the resources of each language give them.
-std::string TouchTab() { return Japanese() ? u8"タイム スタンプ" : "Touch"; }
-std::string IconsTab() { return Japanese() ? u8"アイコン" : "Icons"; }
-std::string BitmapsTab() { return Japanese() ? u8"ビットマップ" : "Bitmaps"; }
+std::string TouchTab() { return JapaneseRun() ? u8"タイム スタンプ" : "Touch"; }
+std::string IconsTab() { return JapaneseRun() ? u8"アイコン" : "Icons"; }
+std::string BitmapsTab() { return JapaneseRun() ? u8"ビットマップ" : "Bitmaps"; }
 
 // The tabs after the shell's own first page ("General").
 std::vector<std::string> SuitePages(std::vector<std::string> tabs)
@@ -234,7 +185,7 @@ HWND WindowWithControl(DWORD processId, int id, const char* className)
 
 // Answers the questions a program asks until it ends: a restart prompt with No,
 // anything else with OK. Returns the texts asked.
-std::vector<std::wstring> AnswerUntilExit(const Process& program, HWND except)
+std::vector<std::wstring> AnswerUntilExit(const RunningProgram& program, HWND except)
 {
     std::vector<std::wstring> asked;
     WaitUntil([&] {
@@ -304,7 +255,7 @@ const ::testing::Environment* const installation = ::testing::AddGlobalTestEnvir
 
 TEST(EndToEnd, SetupInstallsBothComponentsAndTheApplet)
 {
-    Process setup("\"" + ReleasePath("SETUP.EXE") + "\"");
+    RunningProgram setup("\"" + ReleasePath("SETUP.EXE") + "\"");
     ASSERT_TRUE(setup.Started());
     HWND dialog = nullptr;
     ASSERT_TRUE(WaitUntil([&] {
@@ -318,8 +269,8 @@ TEST(EndToEnd, SetupInstallsBothComponentsAndTheApplet)
     std::vector<std::wstring> asked = AnswerUntilExit(setup, dialog);
     ASSERT_FALSE(setup.Running());
     for (const std::wstring& text : asked) {
-        EXPECT_EQ(std::wstring::npos, text.find(Japanese() ? Wide(u8"失敗") : L"Failed")) << Utf8(text);
-        EXPECT_EQ(std::wstring::npos, text.find(Japanese() ? Wide(u8"エラー") : L"error")) << Utf8(text);
+        EXPECT_EQ(std::wstring::npos, text.find(JapaneseRun() ? Wide(u8"失敗") : L"Failed")) << Utf8(text);
+        EXPECT_EQ(std::wstring::npos, text.find(JapaneseRun() ? Wide(u8"エラー") : L"error")) << Utf8(text);
     }
 
     std::string directory = ReadStringValue(HKEY_LOCAL_MACHINE, kComponentKey, "");
@@ -489,7 +440,7 @@ TEST(EndToEnd, OpenCommandRunsThroughRundll32WithTheWholePath)
 // page and presses OK.
 void ClickOnSettingsPage(int box, bool expectChecked)
 {
-    Process control("\"" + SystemDirectory() + "\\control.exe\" KELVARA.CPL");
+    RunningProgram control("\"" + SystemDirectory() + "\\control.exe\" KELVARA.CPL");
     ASSERT_TRUE(control.Started());
     HWND sheet = nullptr;
     ASSERT_TRUE(WaitUntil([&] {
@@ -540,7 +491,7 @@ std::vector<std::wstring> RunUninstaller(bool* dialogShown)
 {
     std::string command = ReadStringValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString");
     EXPECT_FALSE(command.empty());
-    Process removal(command);
+    RunningProgram removal(command);
     EXPECT_TRUE(removal.Started()) << command;
     HWND dialog = nullptr;
     WaitUntil([&] {

@@ -1,12 +1,22 @@
 // Programs under test as processes of their own, and their windows.
 #include "foreign_windows.h"
+#include "deliverables.h"
 
 RunningProgram::RunningProgram(const std::string& program, const std::string& currentDirectory)
 {
+    Start(program.c_str(), "\"" + program + "\"", currentDirectory);
+}
+
+RunningProgram::RunningProgram(const std::string& commandLine)
+{
+    Start(nullptr, commandLine, SystemDirectory());
+}
+
+void RunningProgram::Start(const char* program, std::string commandLine, const std::string& currentDirectory)
+{
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    std::string commandLine = "\"" + program + "\"";
-    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+    if (!CreateProcessA(program, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                         currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &startup, &info_))
         info_ = {};
 }

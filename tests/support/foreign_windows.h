@@ -24,6 +24,9 @@ class RunningProgram {
 public:
     // Starts program (a full path) with currentDirectory as its current directory.
     RunningProgram(const std::string& program, const std::string& currentDirectory);
+    // Starts a command line as the Run box does (the program looked for on the search
+    // path), in the system directory.
+    explicit RunningProgram(const std::string& commandLine);
     // Ends the process if it is still running.
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
@@ -37,6 +40,7 @@ public:
     DWORD ExitCode() const;
 
 private:
+    void Start(const char* program, std::string commandLine, const std::string& currentDirectory);
     PROCESS_INFORMATION info_ = {};
 };
 
