@@ -12,8 +12,6 @@ namespace {
 typedef BOOL(WINAPI* InstallEntry)(HWND);
 typedef int(__cdecl* UninstallEntry)();
 
-const DWORD kWindows98 = 0xC0000A04;
-const DWORD kWindowsXp = 0x0A280105;
 const char kRemovalKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kelvara";
 
 class AppletInstall : public ::testing::Test {
@@ -167,11 +165,8 @@ TEST_F(AppletInstall, FailuresAreReportedAndOfferNoRestart)
             continue;
         }
         ASSERT_EQ(before + 1, boxes->Boxes().size());
-        const RecordedBox& box = boxes->Boxes().back();
-        EXPECT_EQ(row.message, box.text);
-        EXPECT_EQ("Kelvara", box.caption);
-        EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.type);
-        EXPECT_EQ(row.owned ? installer.Get() : nullptr, box.owner);
+        EXPECT_EQ((RecordedBox{row.owned ? installer.Get() : nullptr, row.message, "Kelvara", MB_ICONERROR}),
+                  boxes->Boxes().back());
         EXPECT_TRUE(observer->sections.empty());
     }
 }

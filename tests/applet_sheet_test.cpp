@@ -334,11 +334,9 @@ TEST_F(AppletSheet, PageArrayThatCannotBeAllocatedShowsNotEnoughMemory)
     EXPECT_FALSE(seen.shown);
     EXPECT_TRUE(observer.sheets.empty());
     EXPECT_TRUE(observer.libraryLoads.empty());
-    ASSERT_EQ(1u, boxes.Boxes().size());
-    EXPECT_EQ(Localized("Not enough memory.", "メモリが不足しています。"), boxes.Boxes()[0].text);
-    EXPECT_EQ("Kelvara", boxes.Boxes()[0].caption);
-    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), boxes.Boxes()[0].type);
-    EXPECT_EQ(controlPanel.Get(), boxes.Boxes()[0].owner);
+    EXPECT_EQ((std::vector<RecordedBox>{{controlPanel.Get(), Localized("Not enough memory.", "メモリが不足しています。"),
+                                         "Kelvara", MB_ICONERROR}}),
+              boxes.Boxes());
 }
 
 TEST_F(AppletSheet, ModuleArrayThatCannotBeAllocatedLeavesTheAboutPageAlone)

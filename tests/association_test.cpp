@@ -15,9 +15,7 @@ namespace {
 
 using InstallFn = BOOL(WINAPI*)(HWND);
 
-const DWORD kWindowsNt = 0x0A280105;  // high bit clear
-const DWORD kWindows98 = 0xC0000A04;  // high bit set
-DWORD fakeVersion = kWindowsNt;
+DWORD fakeVersion = kWindowsXp;
 
 DWORD WINAPI FakeGetVersion()
 {
@@ -31,40 +29,34 @@ const char kApprovedKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Shell
 const char kCaption[] = "Quorbin Icon Handler";
 const UINT kQuestion = MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2;
 
-struct ExpectedBox {
-    std::string text;
-    UINT type;
-    HWND owner;
-};
-
-ExpectedBox RegistryFailed(HWND owner)
+RecordedBox RegistryFailed(HWND owner)
 {
-    return {Localized("Failed to update the system registry.",
+    return {owner, Localized("Failed to update the system registry.",
                       "レジストリの更新に失敗しました。\nセットアップを中断します。"),
-            MB_ICONERROR, owner};
+            kCaption, MB_ICONERROR};
 }
 
-ExpectedBox ContinueAfterError(HWND owner)
+RecordedBox ContinueAfterError(HWND owner)
 {
-    return {Localized("An error has occured during updating the registry.\nDo you wish to continue?",
+    return {owner, Localized("An error has occured during updating the registry.\nDo you wish to continue?",
                       "レジストリの更新中にエラーが発生しました。\n続行しますか?"),
-            kQuestion, owner};
+            kCaption, kQuestion};
 }
 
-ExpectedBox NotAssociated(HWND owner)
+RecordedBox NotAssociated(HWND owner)
 {
-    return {Localized(".DOC files are not associated with Quorbin.\nDo you wish to continue anyway?",
+    return {owner, Localized(".DOC files are not associated with Quorbin.\nDo you wish to continue anyway?",
                       ".DOC ファイルは Quorbin に関連付けられていません。\n続行しますか?"),
-            kQuestion, owner};
+            kCaption, kQuestion};
 }
 
-ExpectedBox NoBackup(HWND owner)
+RecordedBox NoBackup(HWND owner)
 {
-    return {Localized("Uninstall can not find the backup entry of file type association.\nDo you wish to "
+    return {owner, Localized("Uninstall can not find the backup entry of file type association.\nDo you wish to "
                       "continue?\nIf you choose [Yes], the association will be removed.",
                       "関連付け情報のバックアップを取得することができません。\n続行しますか?\n[はい] "
                       "を選択すると、現在の関連付けが削除されます。"),
-            MB_YESNOCANCEL | MB_ICONEXCLAMATION, owner};
+            kCaption, MB_YESNOCANCEL | MB_ICONEXCLAMATION};
 }
 
 std::string InstalledLibrary()
@@ -87,7 +79,7 @@ protected:
             DeleteRegistryTree(HKEY_CLASSES_ROOT, name);
         componentValue = RegistryString(HKEY_LOCAL_MACHINE, kComponentKey, kComponentName, &componentValueExisted);
 
-        fakeVersion = kWindowsNt;
+        fakeVersion = kWindowsXp;
         ASSERT_TRUE(CopyFileTo(DistPath("QUORBIN.DLL"), temp / "QUORBIN.DLL"));
         ASSERT_TRUE(CopyFileTo(DistPath("QUORBIN.INF"), temp / "QUORBIN.INF"));
         library.reset(new LoadedLibrary(temp / "QUORBIN.DLL"));
@@ -163,18 +155,7 @@ protected:
         boxes.reset(new MessageBoxScript(library->Get()));
     }
 
-    void ExpectBoxes(const std::vector<ExpectedBox>& expected)
-    {
-        const std::vector<RecordedBox>& shown = boxes->Boxes();
-        ASSERT_EQ(expected.size(), shown.size());
-        for (size_t i = 0; i < expected.size(); ++i) {
-            SCOPED_TRACE(i);
-            EXPECT_EQ(expected[i].text, shown[i].text);
-            EXPECT_EQ(kCaption, shown[i].caption);
-            EXPECT_EQ(expected[i].type, shown[i].type);
-            EXPECT_EQ(expected[i].owner, shown[i].owner);
-        }
-    }
+    void ExpectBoxes(const std::vector<RecordedBox>& expected) { EXPECT_EQ(expected, boxes->Boxes()); }
 
     RegistryTree Tree(const std::string& path) { return ReadRegistryTree(HKEY_CLASSES_ROOT, path); }
     std::string Value(const std::string& path, const char* name = nullptr, bool* exists = nullptr)
@@ -268,7 +249,7 @@ TEST_P(RoundTrip, UninstallRestoresTheAssociationAndLeavesNothing)
     EXPECT_EQ("Quorbin", Value(".doc"));
     bool exists = false;
     RegistryString(HKEY_LOCAL_MACHINE, kApprovedKey, kClassId, &exists);
-    EXPECT_EQ(GetParam() == kWindowsNt, exists) << "approval is an NT entry";
+    EXPECT_EQ(GetParam() == kWindowsXp, exists) << "approval is an NT entry";
     ASSERT_TRUE(uninstall(owner));
     ExpectBoxes({});
 
@@ -279,9 +260,9 @@ TEST_P(RoundTrip, UninstallRestoresTheAssociationAndLeavesNothing)
     ExpectNothingOfTheComponent();
 }
 
-INSTANTIATE_TEST_SUITE_P(BothFamilies, RoundTrip, ::testing::Values(kWindowsNt, kWindows98),
+INSTANTIATE_TEST_SUITE_P(BothFamilies, RoundTrip, ::testing::Values(kWindowsXp, kWindows98),
                          [](const ::testing::TestParamInfo<DWORD>& info) {
-                             return std::string(info.param == kWindowsNt ? "WindowsNt" : "Windows98");
+                             return std::string(info.param == kWindowsXp ? "WindowsNt" : "Windows98");
                          });
 
 TEST_F(Association, RegisteredCommandOpensATextDocumentThroughRundll32)
@@ -633,7 +614,7 @@ TEST_F(Association, InfErrorsAreReportedAndTheRegistryWorkTakenBack)
         bool missing;
         HWND expectedOwner;
     } rows[] = {
-        {"syntax error, NT family", kWindowsNt, false, nullptr},
+        {"syntax error, NT family", kWindowsXp, false, nullptr},
         {"syntax error, 95 family", kWindows98, false, owner},
         {"missing INF, 95 family", kWindows98, true, nullptr},
     };
@@ -647,19 +628,11 @@ TEST_F(Association, InfErrorsAreReportedAndTheRegistryWorkTakenBack)
             temp.WriteFile("QUORBIN.INF", faulty);
         NewBoxes();
         EXPECT_FALSE(install(owner));
-        ASSERT_EQ(1u, boxes->Boxes().size());
-        const RecordedBox& box = boxes->Boxes()[0];
-        if (row.missing) {
-            EXPECT_EQ(SystemErrorText(ERROR_FILE_NOT_FOUND), box.text);
-        } else {
-            EXPECT_EQ(Localized("The INF file contains an error line.\nFile: ",
-                                "INF ファイルにエラー行が含まれています。\nファイル : ") +
-                          inf + Localized("\nLine: 12", "\n行 : 12"),
-                      box.text);
-        }
-        EXPECT_EQ(kCaption, box.caption);
-        EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.type);
-        EXPECT_EQ(row.expectedOwner, box.owner);
+        std::string text = row.missing ? SystemErrorText(ERROR_FILE_NOT_FOUND)
+                                       : Localized("The INF file contains an error line.\nFile: ",
+                                                   "INF ファイルにエラー行が含まれています。\nファイル : ") +
+                                             inf + Localized("\nLine: 12", "\n行 : 12");
+        ExpectBoxes({{row.expectedOwner, text, kCaption, MB_ICONERROR}});
         EXPECT_EQ(doc, Tree(".doc")) << DescribeRegistryTree(Tree(".doc"));
         EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, "Quorbin"));
         EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kClassId));

@@ -6,6 +6,7 @@
 #include "import_patch.h"
 #include "message_boxes.h"
 #include "registry_snapshot.h"
+#include "registry_tree.h"
 #include "temp_files.h"
 #include "text.h"
 #include <gtest/gtest.h>
@@ -19,11 +20,8 @@ namespace {
 
 using InstallFn = BOOL(WINAPI*)(HWND);
 
-// What GetVersion answers on Windows 98 and on Windows XP.
-const DWORD kWindows98 = 0xC0000A04;
-const DWORD kWindowsNt = 0x0A280105;
 
-DWORD versionAnswer = kWindowsNt;
+DWORD versionAnswer = kWindowsXp;
 DWORD WINAPI FakeGetVersion() { return versionAnswer; }
 
 // The calls the DLL makes into the setup library, recorded on their way through.
@@ -110,18 +108,15 @@ public:
         if (!module_)
             return;
         boxes_.reset(new MessageBoxScript(module_));
-        patches_.emplace_back(new ImportPatch(module_, "kernel32.dll", "GetVersion",
-                                              reinterpret_cast<const void*>(&FakeGetVersion)));
-        patches_.emplace_back(new ImportPatch(module_, "setupapi.dll", "SetupOpenInfFileA",
-                                              reinterpret_cast<const void*>(&RecordOpenInf)));
-        patches_.emplace_back(new ImportPatch(module_, "setupapi.dll", "SetupCloseInfFile",
-                                              reinterpret_cast<const void*>(&RecordCloseInf)));
-        patches_.emplace_back(new ImportPatch(module_, "setupapi.dll", "SetupTermDefaultQueueCallback",
-                                              reinterpret_cast<const void*>(&RecordTermCallback)));
-        patches_.emplace_back(new ImportPatch(module_, "setupapi.dll", "SetupInitDefaultQueueCallback",
-                                              reinterpret_cast<const void*>(&RecordInitCallback)));
-        patches_.emplace_back(new ImportPatch(module_, "setupapi.dll", "SetupInstallFromInfSectionA",
-                                              reinterpret_cast<const void*>(&RecordInstallSection)));
+        const ImportReplacement table[] = {
+            {"kernel32.dll", "GetVersion", reinterpret_cast<const void*>(&FakeGetVersion)},
+            {"setupapi.dll", "SetupOpenInfFileA", reinterpret_cast<const void*>(&RecordOpenInf)},
+            {"setupapi.dll", "SetupCloseInfFile", reinterpret_cast<const void*>(&RecordCloseInf)},
+            {"setupapi.dll", "SetupTermDefaultQueueCallback", reinterpret_cast<const void*>(&RecordTermCallback)},
+            {"setupapi.dll", "SetupInitDefaultQueueCallback", reinterpret_cast<const void*>(&RecordInitCallback)},
+            {"setupapi.dll", "SetupInstallFromInfSectionA", reinterpret_cast<const void*>(&RecordInstallSection)},
+        };
+        PatchImports(module_, table, patches_);
     }
     ~PindrelCopy()
     {
@@ -194,17 +189,6 @@ std::map<std::string, std::string> Marks()
 
 void ClearMarks() { SHDeleteKeyA(HKEY_CURRENT_USER, kMarkKey); }
 
-// A hidden top-level window to pass as the owner.
-class OwnerWindow {
-public:
-    OwnerWindow() : window_(CreateWindowExA(0, "STATIC", "owner", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                                            nullptr, nullptr)) {}
-    ~OwnerWindow() { DestroyWindow(window_); }
-    HWND Get() const { return window_; }
-private:
-    HWND window_;
-};
-
 struct Family {
     const char* name;
     DWORD version;
@@ -214,19 +198,9 @@ struct Family {
 };
 const Family kFamilies[] = {
     {"Windows 98", kWindows98, true, "DefaultInstall", "DefaultUninstall"},
-    {"Windows NT", kWindowsNt, false, "DefaultInstall" KELVARA_NT_DECORATION,
+    {"Windows NT", kWindowsXp, false, "DefaultInstall" KELVARA_NT_DECORATION,
      "DefaultUninstall" KELVARA_NT_DECORATION},
 };
-
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-        lines.push_back(text.substr(start, end - start));
-    lines.push_back(text.substr(start));
-    return lines;
-}
 
 class InfInstaller : public ::testing::Test {
 protected:
@@ -286,7 +260,7 @@ TEST_F(InfInstaller, FindsTheInfFileByReplacingEverythingAfterTheLastDot)
         if (!row.decoy.empty())
             dir.WriteFile(row.decoy, MarkingInf("decoy"));
 
-        PindrelCopy pindrel(dir / row.module, kWindowsNt);
+        PindrelCopy pindrel(dir / row.module, kWindowsXp);
         ASSERT_TRUE(pindrel.Ready());
         ASSERT_EQ(dir / row.module, pindrel.ModulePath());
 
@@ -308,13 +282,9 @@ TEST_F(InfInstaller, MissingInfFileShowsTheSystemTextWithoutOwner)
         ASSERT_TRUE(pindrel.Ready());
 
         EXPECT_EQ(FALSE, pindrel.Install(owner.Get()));
-        ASSERT_EQ(1u, pindrel.Boxes().size());
-        const RecordedBox& box = pindrel.Boxes()[0];
         EXPECT_FALSE(SystemErrorText(ERROR_FILE_NOT_FOUND).empty());
-        EXPECT_EQ(SystemErrorText(ERROR_FILE_NOT_FOUND), box.text);
-        EXPECT_EQ("Pindrel", box.caption);
-        EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.type);
-        EXPECT_EQ(nullptr, box.owner);
+        EXPECT_EQ((std::vector<RecordedBox>{{nullptr, SystemErrorText(ERROR_FILE_NOT_FOUND), "Pindrel", MB_ICONERROR}}),
+                  pindrel.Boxes());
         EXPECT_EQ(std::vector<std::string>{dir / "PINDREL.INF"}, openedInfs);
         EXPECT_TRUE(callbackOwners.empty());
         EXPECT_TRUE(sectionCalls.empty());
@@ -357,17 +327,12 @@ TEST_F(InfInstaller, SyntaxErrorShowsThePathAndLine)
             ASSERT_TRUE(pindrel.Ready());
 
             EXPECT_EQ(FALSE, pindrel.Install(owner.Get()));
-            ASSERT_EQ(1u, pindrel.Boxes().size());
-            const RecordedBox& box = pindrel.Boxes()[0];
-            std::vector<std::string> expected = {
-                Localized("The INF file contains an error line.", "INF ファイルにエラー行が含まれています。"),
-                Localized("File: ", "ファイル : ") + infPath,
-                Localized("Line: ", "行 : ") + "12",
-            };
-            EXPECT_EQ(expected, Lines(box.text));
-            EXPECT_EQ("Pindrel", box.caption);
-            EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.type);
-            EXPECT_EQ(family.windows95 ? owner.Get() : nullptr, box.owner);
+            std::string text = Localized("The INF file contains an error line.\nFile: ",
+                                         "INF ファイルにエラー行が含まれています。\nファイル : ") +
+                               infPath + Localized("\nLine: 12", "\n行 : 12");
+            EXPECT_EQ((std::vector<RecordedBox>{{family.windows95 ? owner.Get() : nullptr, text, "Pindrel",
+                                                 MB_ICONERROR}}),
+                      pindrel.Boxes());
             EXPECT_EQ(std::vector<std::string>{infPath}, openedInfs);
             EXPECT_TRUE(callbackOwners.empty());
             EXPECT_TRUE(sectionCalls.empty());
@@ -412,7 +377,7 @@ TEST_F(InfInstaller, EachFamilyRunsItsOwnSectionsWithItsOwner)
 TEST_F(InfInstaller, InstallingTwiceRunsTheSectionTwice)
 {
     temp.WriteFile("PINDREL.INF", MarkingInf("ran"));
-    PindrelCopy pindrel(temp / "PINDREL.DLL", kWindowsNt);
+    PindrelCopy pindrel(temp / "PINDREL.DLL", kWindowsXp);
     ASSERT_TRUE(pindrel.Ready());
     for (int run = 1; run <= 2; ++run) {
         SCOPED_TRACE(run);
@@ -434,12 +399,10 @@ TEST_F(InfInstaller, QueueCallbackThatCannotBeSetUpShowsNotEnoughMemory)
         failCallbackSetup = true;
 
         EXPECT_EQ(FALSE, pindrel.Install(owner.Get()));
-        ASSERT_EQ(1u, pindrel.Boxes().size());
-        const RecordedBox& box = pindrel.Boxes()[0];
-        EXPECT_EQ(Localized("Not enough memory.", "メモリが不足しています。"), box.text);
-        EXPECT_EQ("Pindrel", box.caption);
-        EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.type);
-        EXPECT_EQ(family.windows95 ? owner.Get() : nullptr, box.owner);
+        EXPECT_EQ((std::vector<RecordedBox>{{family.windows95 ? owner.Get() : nullptr,
+                                             Localized("Not enough memory.", "メモリが不足しています。"), "Pindrel",
+                                             MB_ICONERROR}}),
+                  pindrel.Boxes());
         EXPECT_TRUE(sectionCalls.empty());
         EXPECT_TRUE(Marks().empty());
         EXPECT_EQ(0, callbacksEnded);
@@ -563,14 +526,14 @@ protected:
     {
         InfInstaller::SetUp();
         ASSERT_TRUE(CopyFileTo(DistPath("PINDREL.INF"), temp / "PINDREL.INF"));
-        ASSERT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ClassKey())) << "pindrel is installed already";
+        ASSERT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, ClassKey())) << "pindrel is installed already";
         ASSERT_FALSE(FileExists(InstalledPath("PINDREL.DLL"))) << "pindrel is installed already";
     }
     void TearDown() override
     {
         // A test that stopped half-way still takes its installation away.
-        if (KeyExists(HKEY_CLASSES_ROOT, ClassKey()) || FileExists(InstalledPath("PINDREL.DLL"))) {
-            PindrelCopy pindrel(temp / "PINDREL.DLL", kWindowsNt);
+        if (RegistryKeyExists(HKEY_CLASSES_ROOT, ClassKey()) || FileExists(InstalledPath("PINDREL.DLL"))) {
+            PindrelCopy pindrel(temp / "PINDREL.DLL", kWindowsXp);
             pindrel.Uninstall(nullptr);
         }
         InfInstaller::TearDown();
@@ -620,7 +583,7 @@ TEST_F(ShippedInf, InstallRegistersTheExtensionAndUninstallTakesAllOfItAway)
         EXPECT_TRUE(pindrel.Boxes().empty());
         EXPECT_FALSE(FileExists(installed));
         EXPECT_FALSE(FileExists(InstalledPath("PINDREL.INF")));
-        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ClassKey()));
+        EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, ClassKey()));
         EXPECT_TRUE(PindrelHandlers().empty());
         EXPECT_EQ("", ReadStringValue(HKEY_LOCAL_MACHINE, kComponentKey, kComponentName));
 
@@ -654,12 +617,12 @@ TEST_F(ShippedInf, CopyKeepsANewerLibraryInPlace)
         CreateDirectoryA(InstalledPath("").c_str(), nullptr);
         WriteWholeFile(InstalledPath("PINDREL.DLL"), inPlace);
         ASSERT_EQ(inPlace, ReadWholeFile(InstalledPath("PINDREL.DLL")));
-        PindrelCopy pindrel(temp / "PINDREL.DLL", kWindowsNt);
+        PindrelCopy pindrel(temp / "PINDREL.DLL", kWindowsXp);
         ASSERT_TRUE(pindrel.Ready());
 
         EXPECT_EQ(TRUE, pindrel.Install(nullptr));
         EXPECT_EQ(row.kept ? inPlace : library, ReadWholeFile(InstalledPath("PINDREL.DLL")));
-        EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, ClassKey()));
+        EXPECT_TRUE(RegistryKeyExists(HKEY_CLASSES_ROOT, ClassKey()));
 
         EXPECT_EQ(TRUE, pindrel.Uninstall(nullptr));
         EXPECT_FALSE(FileExists(InstalledPath("PINDREL.DLL")));

@@ -62,7 +62,7 @@ BOOL WINAPI FailingSection(HWND owner, HINF inf, PCSTR section, UINT flags, HKEY
 }
 
 // The Windows family GetVersion answers: Windows 98 or Windows XP.
-DWORD version = 0x0A280105;
+DWORD version = kWindowsXp;
 DWORD WINAPI AnswerVersion() { return version; }
 
 // Every question answered alike; the number asked tells whether a No pass differs.
@@ -302,8 +302,8 @@ TEST_F(InstallFaults, EveryFailingCallIsTakenBackOrRemovedCleanly)
     std::vector<RegistrySnapshot> software = TakeSnapshots({"Software"});
     std::vector<RegistrySnapshot> suiteKeys = TakeSnapshots({std::begin(kSuiteKeys), std::end(kSuiteKeys)});
     std::set<std::string> files = InstalledFiles();
-    for (DWORD family : {0x0A280105u, 0xC0000A04u}) {
-        SCOPED_TRACE(family == 0x0A280105u ? "NT family" : "95 family");
+    for (DWORD family : {kWindowsXp, kWindows98}) {
+        SCOPED_TRACE(family == kWindowsXp ? "NT family" : "95 family");
         version = family;
         callsMade = 0;
         failAt = 0;
@@ -334,7 +334,7 @@ TEST_F(InstallFaults, EveryFailingCallIsTakenBackOrRemovedCleanly)
             }
         }
         printf("%s family: %d calls that change the registry or run a section; %d runs with one failing\n",
-               family == 0x0A280105u ? "NT" : "95", points, runs);
+               family == kWindowsXp ? "NT" : "95", points, runs);
     }
     EXPECT_EQ("", Traces(software, files));
 }

@@ -30,23 +30,10 @@ namespace {
 
 const UINT kInfErrorLine = 31005;
 
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (;;) {
-        size_t end = text.find('\n', start);
-        lines.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
-        if (end == std::string::npos)
-            return lines;
-        start = end + 1;
-    }
-}
-
 // The Windows 95/98 family, where Install hands its window on to the messages.
 DWORD WINAPI Windows98Version()
 {
-    return 0xC0000A04;
+    return kWindows98;
 }
 
 using InstallFn = BOOL(WINAPI*)(HWND);
@@ -63,13 +50,8 @@ const char kFaultyInf[] =
 
 class Messages : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        owner = CreateWindowA("STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-        ASSERT_TRUE(owner);
-    }
-    void TearDown() override { DestroyWindow(owner); }
-    HWND owner = nullptr;
+    void SetUp() override { ASSERT_TRUE(owner.Get()); }
+    OwnerWindow owner;
 };
 
 TEST_F(Messages, InfErrorLineShowsThreeLinesWithPathAndLineNumber)
@@ -90,18 +72,12 @@ TEST_F(Messages, InfErrorLineShowsThreeLinesWithPathAndLineNumber)
     ImportPatch version(copy.Module(), "kernel32.dll", "GetVersion", reinterpret_cast<const void*>(&Windows98Version));
     ASSERT_TRUE(version.Applied());
     EXPECT_FALSE(copy.Module() && GetProcAddress(copy.Module(), "Install") &&
-                 reinterpret_cast<InstallFn>(GetProcAddress(copy.Module(), "Install"))(owner));
+                 reinterpret_cast<InstallFn>(GetProcAddress(copy.Module(), "Install"))(owner.Get()));
 
-    ASSERT_EQ(1u, boxes.Boxes().size());
-    const RecordedBox& box = boxes.Boxes()[0];
-    EXPECT_EQ(owner, box.owner);
-    EXPECT_EQ("Pindrel", box.caption);
-    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.type);
-    std::vector<std::string> lines = Lines(box.text);
-    ASSERT_EQ(3u, lines.size()) << box.text;
-    EXPECT_EQ(Localized("The INF file contains an error line.", "INF ファイルにエラー行が含まれています。"), lines[0]);
-    EXPECT_EQ(Localized("File: ", "ファイル : ") + inf, lines[1]);
-    EXPECT_EQ(Localized("Line: 7", "行 : 7"), lines[2]);
+    std::string text = Localized("The INF file contains an error line.\nFile: ",
+                                 "INF ファイルにエラー行が含まれています。\nファイル : ") +
+                       inf + Localized("\nLine: 7", "\n行 : 7");
+    EXPECT_EQ((std::vector<RecordedBox>{{owner.Get(), text, "Pindrel", MB_ICONERROR}}), boxes.Boxes());
 }
 
 TEST_F(Messages, MissingInfShowsTheSystemTextWithoutOwnerAndWithTheErrorIcon)
@@ -115,17 +91,12 @@ TEST_F(Messages, MissingInfShowsTheSystemTextWithoutOwnerAndWithTheErrorIcon)
     ASSERT_TRUE(version.Applied());
     auto install = reinterpret_cast<InstallFn>(GetProcAddress(copy.Module(), "Install"));
     ASSERT_TRUE(install);
-    EXPECT_FALSE(install(owner));
+    EXPECT_FALSE(install(owner.Get()));
 
     std::string systemText = SystemErrorText(ERROR_FILE_NOT_FOUND);
 
-    ASSERT_EQ(1u, boxes.Boxes().size());
-    const RecordedBox& box = boxes.Boxes()[0];
-    EXPECT_EQ(nullptr, box.owner);
-    EXPECT_EQ("Pindrel", box.caption);
-    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.type);
-    EXPECT_EQ(systemText, box.text);
-    EXPECT_FALSE(box.text.empty());
+    EXPECT_FALSE(systemText.empty());
+    EXPECT_EQ((std::vector<RecordedBox>{{nullptr, systemText, "Pindrel", MB_ICONERROR}}), boxes.Boxes());
 }
 
 // The applet's and the installer's buffers hold 512 characters, while wvsprintfA
@@ -153,12 +124,12 @@ TEST_F(Messages, FormattedTextIsCutAtTheModuleBuffer)
         std::string whole = pieces.substr(0, at) + path + pieces.substr(at + 2, line - at - 2) + "7" +
                             pieces.substr(line + 2);
         FillMemory(smallText, sizeof smallText, '#');
-        ShowMessage(owner, kInfErrorLine, MB_ICONERROR, path.c_str(), 7);
+        ShowMessage(owner.Get(), kInfErrorLine, MB_ICONERROR, path.c_str(), 7);
         ASSERT_FALSE(boxes.Boxes().empty());
         const RecordedBox& box = boxes.Boxes().back();
         EXPECT_EQ(whole.substr(0, kSmallText - 1), box.text);
         EXPECT_EQ("Pindrel", box.caption);
-        EXPECT_EQ(owner, box.owner);
+        EXPECT_EQ(owner.Get(), box.owner);
         EXPECT_EQ(std::string(kGuard, '#'), std::string(smallText + kSmallText, kGuard));
     }
     moduleInstance = nullptr;

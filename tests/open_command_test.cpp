@@ -73,12 +73,9 @@ TEST_F(OpenCommand, NullCommandLineIsAnInvalidParameter)
 {
     EXPECT_EQ(0, open(GetDesktopWindow(), nullptr, nullptr, SW_SHOWNORMAL));
     EXPECT_TRUE(shellCalls.empty());
-    ASSERT_EQ(1u, boxes.Boxes().size());
-    const RecordedBox& box = boxes.Boxes()[0];
-    EXPECT_EQ(Localized("Invalid parameter.", "パラメータが不正です。"), box.text);
-    EXPECT_EQ(kCaption, box.caption);
-    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.type);
-    EXPECT_EQ(nullptr, box.owner);
+    EXPECT_EQ((std::vector<RecordedBox>{{nullptr, Localized("Invalid parameter.", "パラメータが不正です。"), kCaption,
+                                         MB_ICONERROR}}),
+              boxes.Boxes());
 }
 
 TEST_F(OpenCommand, VerbFollowsTheFirstEightBytes)
@@ -134,11 +131,7 @@ TEST_F(OpenCommand, ShellFailuresShowTheSystemsText)
             continue;
         }
         ASSERT_EQ(before + 1, boxes.Boxes().size());
-        const RecordedBox& box = boxes.Boxes().back();
-        EXPECT_EQ(SystemErrorText(row.code), box.text);
-        EXPECT_EQ(kCaption, box.caption);
-        EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.type);
-        EXPECT_EQ(nullptr, box.owner);
+        EXPECT_EQ((RecordedBox{nullptr, SystemErrorText(row.code), kCaption, MB_ICONERROR}), boxes.Boxes().back());
     }
     // The mapping is visible: the shell's numbers and the codes shown differ in text.
     EXPECT_FALSE(SystemErrorText(ERROR_FILE_NOT_FOUND).empty());

@@ -16,10 +16,7 @@ ComponentKey::~ComponentKey() = default;
 
 void ComponentKey::Create() const
 {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kComponentKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) ==
-        ERROR_SUCCESS)
-        RegCloseKey(key);
+    WriteRegistryTree(HKEY_LOCAL_MACHINE, kComponentKey, RegistryTree());
 }
 
 void ComponentKey::SetDirectory(const std::string& directory) const
@@ -66,17 +63,6 @@ std::vector<std::pair<std::string, std::string>> ComponentKey::Values() const
 bool ComponentKey::Exists() const
 {
     return RegistryKeyExists(HKEY_LOCAL_MACHINE, kComponentKey);
-}
-
-OwnerWindow::OwnerWindow(const char* title)
-    : window_(CreateWindowExA(0, "STATIC", title, WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr))
-{
-}
-
-OwnerWindow::~OwnerWindow()
-{
-    if (window_)
-        DestroyWindow(window_);
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include "help_recorder.h"
 #include "deliverables.h"
 #include "import_patch.h"
+#include "message_boxes.h"
 #include "registry_tree.h"
 #include "temp_files.h"
 #include <gtest/gtest.h>
@@ -32,19 +33,6 @@ public:
 
 private:
     SavedRegistryKeys saved_;
-};
-
-// A hidden top-level window standing in for Control Panel or an installer.
-class OwnerWindow {
-public:
-    explicit OwnerWindow(const char* title = "Owner");
-    ~OwnerWindow();
-    OwnerWindow(const OwnerWindow&) = delete;
-    OwnerWindow& operator=(const OwnerWindow&) = delete;
-    HWND Get() const { return window_; }
-
-private:
-    HWND window_;
 };
 
 struct ShellExecuteCall {

@@ -24,6 +24,10 @@ private:
     HMODULE module_;
 };
 
+// What GetVersion answers on Windows 98 (the high bit set) and on Windows XP.
+const DWORD kWindows98 = 0xC0000A04;
+const DWORD kWindowsXp = 0x0A280105;
+
 // The class identifiers the INF files register.
 extern const CLSID kPindrelClassId;
 extern const CLSID kQuorbinClassId;

@@ -4,6 +4,23 @@
 
 MessageBoxScript* MessageBoxScript::current_ = nullptr;
 
+OwnerWindow::OwnerWindow(const char* title)
+    : window_(CreateWindowExA(0, "STATIC", title, WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr))
+{
+}
+
+OwnerWindow::~OwnerWindow()
+{
+    if (window_)
+        DestroyWindow(window_);
+}
+
+std::ostream& operator<<(std::ostream& out, const RecordedBox& box)
+{
+    return out << "{owner " << box.owner << ", \"" << box.text << "\", \"" << box.caption << "\", type 0x" << std::hex
+               << box.type << std::dec << "}";
+}
+
 MessageBoxScript::MessageBoxScript(HMODULE module)
     : patch_(new ImportPatch(module, "user32.dll", "MessageBoxA", reinterpret_cast<const void*>(&Hook)))
 {

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <deque>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,26 @@ struct RecordedBox {
     std::string text;
     std::string caption;
     UINT type;
+    bool operator==(const RecordedBox& other) const
+    {
+        return owner == other.owner && text == other.text && caption == other.caption && type == other.type;
+    }
+};
+// A box as a failure message shows it.
+std::ostream& operator<<(std::ostream& out, const RecordedBox& box);
+
+// A hidden top-level window standing in for Control Panel, an installer or another
+// owner of the boxes.
+class OwnerWindow {
+public:
+    explicit OwnerWindow(const char* title = "Owner");
+    ~OwnerWindow();
+    OwnerWindow(const OwnerWindow&) = delete;
+    OwnerWindow& operator=(const OwnerWindow&) = delete;
+    HWND Get() const { return window_; }
+
+private:
+    HWND window_;
 };
 
 class MessageBoxScript {
