@@ -1,7 +1,6 @@
 // The Bitmaps page in a real property sheet: its list, the preview read back from
 // the screen, the clipboard, and the Stretch bit of the settings file.
 #include "deliverables.h"
-#include "drop_data_object.h"
 #include "gdi_ledger.h"
 #include "help_recorder.h"
 #include "import_patch.h"
@@ -34,21 +33,7 @@ struct Preview {
     COLORREF background = 0;
 
     // The smallest rectangle holding every pixel that is not the background.
-    RECT Drawn() const
-    {
-        RECT box = {area.width, area.height, 0, 0};
-        for (int y = 0; y < area.height; ++y)
-            for (int x = 0; x < area.width; ++x)
-                if (area.At(x, y) != background) {
-                    box.left = std::min<LONG>(box.left, x);
-                    box.top = std::min<LONG>(box.top, y);
-                    box.right = std::max<LONG>(box.right, x + 1);
-                    box.bottom = std::max<LONG>(box.bottom, y + 1);
-                }
-        if (box.right == 0)
-            SetRectEmpty(&box);
-        return box;
-    }
+    RECT Drawn() const { return area.Drawn(background); }
 };
 
 Preview ReadPreview(HWND page)
@@ -113,11 +98,9 @@ class BitmapsPage : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(CopyFileTo(DistPath("PINDREL.DLL"), dir / "PINDREL.DLL"));
+        ASSERT_TRUE(pindrel.Module());
         ASSERT_TRUE(CopyFileTo(FixturePath("RESLIB.DLL"), dir / "RESLIB.DLL"));
-        pindrel.reset(new LoadedLibrary(dir / "PINDREL.DLL"));
-        ASSERT_TRUE(pindrel->Get());
-        ledger.reset(new GdiLedger(pindrel->Get()));
+        ledger.reset(new GdiLedger(pindrel.Module()));
     }
 
     void TearDown() override
@@ -130,7 +113,6 @@ protected:
             EXPECT_EQ(0u, ledger->ForeignReleases());
         }
         ledger.reset();
-        pindrel.reset();
     }
 
     // Shows the Properties sheet of file and activates its Bitmaps page, the last
@@ -138,23 +120,12 @@ protected:
     HWND OpenBitmapsPage(const std::string& file)
     {
         sheet.Destroy();
-        IShellExtInit* init = nullptr;
-        if (FAILED(CreateComponent(pindrel->Get(), kPindrelClassId, IID_IShellExtInit,
-                                   reinterpret_cast<void**>(&init))))
+        IShellExtInit* init = pindrel.NewExtension({file});
+        if (!init)
             return nullptr;
-        IDataObject* data = CreateDropDataObject({file});
-        HRESULT result = init->Initialize(nullptr, data, nullptr);
-        data->Release();
-        IShellPropSheetExt* extension = nullptr;
-        if (SUCCEEDED(result))
-            init->QueryInterface(IID_IShellPropSheetExt, reinterpret_cast<void**>(&extension));
-        PageCollector collector;
-        if (extension) {
-            collector.AddFrom(extension);
-            extension->Release();
-        }
+        bool shown = !ShowPages(init, sheet).empty();
         init->Release();
-        if (collector.pages.empty() || !sheet.Show(collector.pages))
+        if (!shown)
             return nullptr;
         HWND page = sheet.SelectPage(sheet.PageCount() - 1);
         if (!GetDlgItem(page, IDC_BITMAP_LIST))
@@ -170,23 +141,11 @@ protected:
         ASSERT_TRUE(sheet.Closed());
     }
 
-    UINT StoredFlags(UINT missing = 0xdeadbeef) const
-    {
-        return GetPrivateProfileIntA(LogonName().c_str(), "PindrelFlags", missing, IniPath().c_str());
-    }
-
-    void WriteFlags(UINT flags) const
-    {
-        ASSERT_TRUE(WritePrivateProfileStringA(LogonName().c_str(), "PindrelFlags",
-                                               std::to_string(flags).c_str(), IniPath().c_str()));
-    }
-
-    std::string IniPath() const { return dir / "KELVARA.INI"; }
     std::string ResLib() const { return dir / "RESLIB.DLL"; }
 
-    // Declared first: the directory outlives the library and the sheet.
-    TempDir dir;
-    std::unique_ptr<LoadedLibrary> pindrel;
+    // Declared first: the copy and its directory outlive the ledger and the sheet.
+    PindrelCopy pindrel;
+    const TempDir& dir = pindrel.Temp();
     std::unique_ptr<GdiLedger> ledger;
     SheetHost sheet;
 };
@@ -427,7 +386,7 @@ TEST_F(BitmapsPage, StretchIsRememberedAfterCancelAndShownOnTheNextFilesPage)
         ASSERT_TRUE(SelectEntry(page, "160"));
         SetStretch(page, row.setTo);
         Close(row.closeWith);
-        EXPECT_EQ(row.setTo ? 39u : 39u & ~0x20u, StoredFlags());
+        EXPECT_EQ(row.setTo ? 39u : 39u & ~0x20u, pindrel.ReadFlags(0xdeadbeef));
     }
 }
 
@@ -451,14 +410,14 @@ TEST_F(BitmapsPage, ClosingKeepsTheFlagsAnotherWriterChangedMeanwhile)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.writtenMeanwhile);
-        WriteFlags(row.before);
+        ASSERT_TRUE(pindrel.WriteFlags(row.before));
         HWND page = OpenBitmapsPage(ResLib());
         ASSERT_TRUE(page);
         ASSERT_TRUE(SelectEntry(page, "150"));
         SetStretch(page, row.stretch);
-        WriteFlags(row.writtenMeanwhile);
+        ASSERT_TRUE(pindrel.WriteFlags(row.writtenMeanwhile));
         Close(PSBTN_CANCEL);
-        EXPECT_EQ(row.expected, StoredFlags());
+        EXPECT_EQ(row.expected, pindrel.ReadFlags(0xdeadbeef));
     }
 }
 
@@ -579,10 +538,10 @@ TEST_F(BitmapsPage, LoadsTheModuleAgainWhenShownAfterTheTouchPage)
     HWND page = OpenBitmapsPage(ResLib());
     ASSERT_TRUE(page);
     ASSERT_TRUE(SelectEntry(page, "2"));
-    ImportPatch load(pindrel->Get(), "kernel32.dll", "LoadLibraryA", reinterpret_cast<const void*>(&CountLoadLibraryA));
-    ImportPatch loadEx(pindrel->Get(), "kernel32.dll", "LoadLibraryExA",
+    ImportPatch load(pindrel.Module(), "kernel32.dll", "LoadLibraryA", reinterpret_cast<const void*>(&CountLoadLibraryA));
+    ImportPatch loadEx(pindrel.Module(), "kernel32.dll", "LoadLibraryExA",
                        reinterpret_cast<const void*>(&CountLoadLibraryExA));
-    ImportPatch free(pindrel->Get(), "kernel32.dll", "FreeLibrary", reinterpret_cast<const void*>(&CountFreeLibrary));
+    ImportPatch free(pindrel.Module(), "kernel32.dll", "FreeLibrary", reinterpret_cast<const void*>(&CountFreeLibrary));
     ASSERT_TRUE(load.Applied() || loadEx.Applied());
     ASSERT_TRUE(free.Applied());
     moduleLoads = moduleFrees = 0;
@@ -602,7 +561,7 @@ TEST_F(BitmapsPage, HelpOnAControlShowsTheTopicOfItsId)
 {
     HWND page = OpenBitmapsPage(ResLib());
     ASSERT_TRUE(page);
-    HelpRecorder help(pindrel->Get());
+    HelpRecorder help(pindrel.Module());
     ASSERT_TRUE(help.Applied());
     for (int id : {IDC_COPY, IDC_STRETCH, IDC_BITMAP_LIST, 0}) {
         HELPINFO info = {sizeof info, HELPINFO_WINDOW, id, id ? GetDlgItem(page, id) : page, 0, {0, 0}};

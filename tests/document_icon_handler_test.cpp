@@ -13,13 +13,6 @@ namespace {
 
 const std::string kSignature("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
 
-std::wstring Wide(const std::string& ansi)
-{
-    WCHAR wide[1024];
-    int n = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, wide, 1024);
-    return n > 0 ? std::wstring(wide) : std::wstring();
-}
-
 // name lengthened to length characters: a class name at the edge of the 32-byte
 // buffer.
 std::string Padded(const std::string& name, size_t length)
@@ -73,7 +66,7 @@ protected:
         EXPECT_EQ(S_OK, created);
         if (FAILED(created))
             return location;
-        EXPECT_EQ(S_OK, file->Load(Wide(path).c_str(), STGM_READ));
+        EXPECT_EQ(S_OK, file->Load(WideFromAnsi(path).c_str(), STGM_READ));
         IExtractIconA* extract = nullptr;
         EXPECT_EQ(S_OK, file->QueryInterface(IID_IExtractIconA, reinterpret_cast<void**>(&extract)));
         if (extract) {
@@ -341,7 +334,7 @@ TEST_F(IconHandler, LoadRefusesEmptyAndOversizedPaths)
         ASSERT_EQ(S_OK, CreateComponent(quorbin.Get(), kQuorbinClassId, IID_IPersistFile,
                                         reinterpret_cast<void**>(&file)));
         // A Word document loaded first: a refused path must not leave it behind.
-        ASSERT_EQ(S_OK, file->Load(Wide(word).c_str(), 0));
+        ASSERT_EQ(S_OK, file->Load(WideFromAnsi(word).c_str(), 0));
         EXPECT_EQ(row.result, file->Load(row.nullPath ? nullptr : row.path.c_str(), 0));
         IExtractIconA* extract = nullptr;
         ASSERT_EQ(S_OK, file->QueryInterface(IID_IExtractIconA, reinterpret_cast<void**>(&extract)));

@@ -10,21 +10,13 @@
 #include <vector>
 
 #include "deliverables.h"
+#include "foreign_windows.h"
 #include "pixels.h"
 #include "text.h"
 
 namespace {
 
 const std::string kHelpFile = JapaneseRun() ? std::string(KELVARA_HELP_JA) : DistPath("KELVARA.HLP");
-
-// The viewer's windows, found through the message window that WinHelpA talks to.
-DWORD ViewerProcess()
-{
-    HWND server = FindWindowA("MS_WINHELP", nullptr);
-    DWORD pid = 0;
-    if (server) GetWindowThreadProcessId(server, &pid);
-    return pid;
-}
 
 struct ViewerWindows {
     std::vector<HWND> topics;       // visible windows with a text view
@@ -49,36 +41,24 @@ HWND TextView(HWND window)
     return text;
 }
 
-struct ViewerSearch {
-    DWORD pid;
-    ViewerWindows found;
-};
-
-BOOL CALLBACK CollectViewerWindow(HWND hwnd, LPARAM lParam)
-{
-    ViewerSearch* search = reinterpret_cast<ViewerSearch*>(lParam);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(hwnd, &owner);
-    if (owner != search->pid || !IsWindowVisible(hwnd)) return TRUE;
-    char name[64] = "";
-    GetClassNameA(hwnd, name, sizeof name);
-    if (strcmp(name, "#32770") == 0) {
-        search->found.errorBoxes.push_back(hwnd);
-    } else if (TextView(hwnd)) {
-        search->found.topics.push_back(hwnd);
-    }
-    return TRUE;
-}
-
+// The viewer's visible windows: message boxes and windows with a text view.
 ViewerWindows FindViewerWindows(DWORD pid)
 {
-    ViewerSearch search{pid, {}};
-    if (pid) EnumWindows(CollectViewerWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    ViewerWindows found;
+    for (HWND window : pid ? TopLevelWindows(pid) : std::vector<HWND>()) {
+        char name[64] = "";
+        GetClassNameA(window, name, sizeof name);
+        if (strcmp(name, "#32770") == 0) {
+            found.errorBoxes.push_back(window);
+        } else if (TextView(window)) {
+            found.topics.push_back(window);
+        }
+    }
+    return found;
 }
 
 // The text of a window of another process: WM_GETTEXT is carried across.
-std::string WindowText(HWND hwnd)
+std::string ViewerText(HWND hwnd)
 {
     std::vector<char> text(8192, '\0');
     DWORD_PTR length = 0;
@@ -89,16 +69,16 @@ std::string WindowText(HWND hwnd)
 
 std::string BoxText(HWND box)
 {
-    std::string text = WindowText(box);
+    std::string text = ViewerText(box);
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        text += " | " + WindowText(child);
+        text += " | " + ViewerText(child);
     }
     return text;
 }
 
 void EndViewer()
 {
-    DWORD pid = ViewerProcess();
+    DWORD pid = HelpViewerProcess();
     if (!pid) return;
     WinHelpA(nullptr, kHelpFile.c_str(), HELP_QUIT, 0);
     HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
@@ -115,10 +95,10 @@ void EndViewer()
 // way, and waited for.
 bool StartViewer()
 {
-    if (ViewerProcess()) return true;
+    if (HelpViewerProcess()) return true;
     if (WinExec("winhlp32.exe -x", SW_SHOWNORMAL) < 32) return false;
-    for (int i = 0; i < 200 && !ViewerProcess(); ++i) Sleep(50);
-    return ViewerProcess() != 0;
+    for (int i = 0; i < 200 && !HelpViewerProcess(); ++i) Sleep(50);
+    return HelpViewerProcess() != 0;
 }
 
 struct HelpCall {
@@ -147,7 +127,7 @@ bool ShowHelp(UINT command, ULONG_PTR data, BOOL* result = nullptr)
     }
     bool returned = WaitForSingleObject(thread, 30000) == WAIT_OBJECT_0;
     if (!returned) {
-        for (HWND box : FindViewerWindows(ViewerProcess()).errorBoxes) {
+        for (HWND box : FindViewerWindows(HelpViewerProcess()).errorBoxes) {
             ADD_FAILURE() << "the viewer shows: " << BoxText(box);
         }
         EndViewer();   // ends the blocked call
@@ -160,7 +140,7 @@ bool ShowHelp(UINT command, ULONG_PTR data, BOOL* result = nullptr)
 
 void ExpectNoErrorBox()
 {
-    for (HWND box : FindViewerWindows(ViewerProcess()).errorBoxes) {
+    for (HWND box : FindViewerWindows(HelpViewerProcess()).errorBoxes) {
         ADD_FAILURE() << "the viewer shows: " << BoxText(box);
     }
 }
@@ -168,9 +148,9 @@ void ExpectNoErrorBox()
 // The text of the viewer's one topic window.
 std::string ShownTopic()
 {
-    ViewerWindows windows = FindViewerWindows(ViewerProcess());
+    ViewerWindows windows = FindViewerWindows(HelpViewerProcess());
     if (windows.topics.size() != 1) return "(" + std::to_string(windows.topics.size()) + " topic windows)";
-    return WindowText(TextView(windows.topics[0]));
+    return ViewerText(TextView(windows.topics[0]));
 }
 
 // Every topic starts with its heading as its first line; the Japanese file's
@@ -281,8 +261,8 @@ TEST_F(HelpFile, UnknownContextNumberShowsNoTopic)
     // The viewer finds no topic for the number and shows nothing (Wine's viewer
     // then ends): no number falls back to some other topic.
     ASSERT_TRUE(ShowHelp(HELP_CONTEXT, 24999));
-    ViewerWindows windows = FindViewerWindows(ViewerProcess());
-    EXPECT_TRUE(windows.topics.empty()) << WindowText(TextView(windows.topics[0]));
+    ViewerWindows windows = FindViewerWindows(HelpViewerProcess());
+    EXPECT_TRUE(windows.topics.empty()) << ViewerText(TextView(windows.topics[0]));
 }
 
 // Screenshots: the whole screen as a PNG file.
@@ -389,7 +369,7 @@ void WaitForPaint()
 TEST_F(HelpFile, SettingsTopicShowsCheckBoxPopups)
 {
     ASSERT_TRUE(ShowHelp(HELP_CONTEXT, 25000));
-    ViewerWindows windows = FindViewerWindows(ViewerProcess());
+    ViewerWindows windows = FindViewerWindows(HelpViewerProcess());
     ASSERT_EQ(1u, windows.topics.size());
     HWND main = windows.topics[0];
     HWND text = TextView(main);
@@ -401,7 +381,7 @@ TEST_F(HelpFile, SettingsTopicShowsCheckBoxPopups)
     // Wine's viewer places a hot spot by the bytes of text before it, the view counts
     // characters: in the Japanese file (two bytes a character) the click goes to the
     // byte count, where Wine looks for the hot spot, right of its underlined text.
-    std::string shown = WindowText(text);
+    std::string shown = ViewerText(text);
     size_t at = shown.find(Localized("Enable Pindrel switches", "Pindrel を有効にする では"));
     ASSERT_NE(std::string::npos, at) << shown;
     size_t breaks = 0;
@@ -414,7 +394,7 @@ TEST_F(HelpFile, SettingsTopicShowsCheckBoxPopups)
     // The click is handled in the viewer's own time: look until the pop-up is there.
     HWND popup = nullptr;
     for (int i = 0; i < 100 && !popup; ++i) {
-        windows = FindViewerWindows(ViewerProcess());
+        windows = FindViewerWindows(HelpViewerProcess());
         for (HWND w : windows.topics) {
             if (w != main) popup = w;
         }
@@ -424,7 +404,7 @@ TEST_F(HelpFile, SettingsTopicShowsCheckBoxPopups)
     ExpectNoErrorBox();
     WaitForPaint();
     EXPECT_TRUE(GetWindowLongA(popup, GWL_STYLE) & WS_POPUP);
-    ExpectTopic(WindowText(TextView(popup)), kPopupTopics[0]);
+    ExpectTopic(ViewerText(TextView(popup)), kPopupTopics[0]);
     SaveScreenshot("help-popup");
 }
 

@@ -2,11 +2,11 @@
 // (read back as pixels of the real windows), what Copy puts on the clipboard, and
 // the icons, cursors and GDI objects it creates and releases.
 #include "deliverables.h"
-#include "drop_data_object.h"
 #include "gdi_ledger.h"
 #include "help_recorder.h"
 #include "import_patch.h"
 #include "modal_driver.h"
+#include "pindrel_copy.h"
 #include "pixels.h"
 #include "resource.h"
 #include "sheet_host.h"
@@ -135,6 +135,13 @@ std::vector<std::string> ListOrder(const std::string& path, LPCSTR animated, LPC
     return names;
 }
 
+// Where name stands in names; -1 when it does not.
+int IndexOf(const std::vector<std::string>& names, const std::string& name)
+{
+    auto found = std::find(names.begin(), names.end(), name);
+    return found == names.end() ? -1 : static_cast<int>(found - names.begin());
+}
+
 // Loads a fixture image as the test's own reference.
 HANDLE LoadFixtureImage(const std::string& path, const char* name, UINT type, int size)
 {
@@ -153,23 +160,12 @@ public:
     // the Icons page is created by ShowIconsPage.
     ::testing::AssertionResult Open(HMODULE pindrel, const std::string& path)
     {
-        IShellExtInit* init = nullptr;
-        HRESULT result = CreateComponent(pindrel, kPindrelClassId, IID_IShellExtInit, reinterpret_cast<void**>(&init));
-        if (FAILED(result))
-            return ::testing::AssertionFailure() << "CreateComponent: " << std::hex << result;
-        IDataObject* data = CreateDropDataObject({path});
-        result = init->Initialize(nullptr, data, nullptr);
-        data->Release();
-        init->QueryInterface(IID_IShellPropSheetExt, reinterpret_cast<void**>(&extension_));
-        init->Release();
-        if (FAILED(result) || !extension_)
-            return ::testing::AssertionFailure() << "Initialize: " << std::hex << result;
-        PageCollector pages;
-        result = pages.AddFrom(extension_);
-        if (FAILED(result))
+        HRESULT result = E_FAIL;
+        extension_ = NewExtension(pindrel, {path}, &result);
+        if (!extension_ || FAILED(result))
+            return ::testing::AssertionFailure() << "the extension object: " << std::hex << result;
+        if (ShowPages(extension_, host_, &result).empty() || FAILED(result))
             return ::testing::AssertionFailure() << "AddPages: " << std::hex << result;
-        if (!host_.Show(pages.pages))
-            return ::testing::AssertionFailure() << "the sheet did not open";
         return ::testing::AssertionSuccess();
     }
 
@@ -228,7 +224,7 @@ public:
     }
 
 private:
-    IShellPropSheetExt* extension_ = nullptr;
+    IShellExtInit* extension_ = nullptr;
     SheetHost host_;
     HWND page_ = nullptr;
 };
@@ -416,11 +412,7 @@ TEST_F(IconsPage, EachSizeReloadsTheIconsKeepsTheIndexAndMakesTheIconListCurrent
 TEST_F(IconsPage, TransparentPartsOfACopyAreWhite)
 {
     std::string path = Fixture("RESLIB.DLL");
-    std::vector<std::string> order = ListOrder(path, RT_ANIICON, RT_GROUP_ICON);
-    int red = -1;
-    for (size_t i = 0; i < order.size(); ++i)
-        if (order[i] == "#1")
-            red = static_cast<int>(i);
+    int red = IndexOf(ListOrder(path, RT_ANIICON, RT_GROUP_ICON), "#1");
     ASSERT_GE(red, 0);
     PropertiesSheet sheet;
     OpenIcons(sheet, path);
@@ -447,11 +439,7 @@ TEST_F(IconsPage, TransparentPartsOfACopyAreWhite)
 TEST_F(IconsPage, CursorIsShownAt32ButCopiedAtTheIconSize)
 {
     std::string path = Fixture("RESLIB.DLL");
-    std::vector<std::string> order = ListOrder(path, RT_ANICURSOR, RT_GROUP_CURSOR);
-    int magenta = -1;
-    for (size_t i = 0; i < order.size(); ++i)
-        if (order[i] == "#10")
-            magenta = static_cast<int>(i);
+    int magenta = IndexOf(ListOrder(path, RT_ANICURSOR, RT_GROUP_CURSOR), "#10");
     ASSERT_GE(magenta, 0);
     HCURSOR reference = static_cast<HCURSOR>(LoadFixtureImage(path, MAKEINTRESOURCEA(10), IMAGE_CURSOR, 0));
     ASSERT_TRUE(reference);

@@ -14,6 +14,7 @@
 #include "resource.h"
 #include "sheet_host.h"
 #include "temp_files.h"
+#include "text.h"
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <cstdio>
@@ -76,13 +77,6 @@ LONG WINAPI RecordFault(EXCEPTION_POINTERS* exception)
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
-std::wstring Wide(const std::string& ansi)
-{
-    WCHAR wide[MAX_PATH * 2];
-    int n = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, wide, MAX_PATH * 2);
-    return n > 0 ? std::wstring(wide) : std::wstring();
-}
-
 unsigned long long LastWritten(const std::string& path)
 {
     WIN32_FILE_ATTRIBUTE_DATA data = {};
@@ -99,7 +93,7 @@ std::string IconLocation(HMODULE quorbin, const std::string& path, HRESULT* resu
     IPersistFile* file = nullptr;
     if (FAILED(CreateComponent(quorbin, kQuorbinClassId, IID_IPersistFile, reinterpret_cast<void**>(&file))))
         return "";
-    file->Load(Wide(path).c_str(), STGM_READ);
+    file->Load(WideFromAnsi(path).c_str(), STGM_READ);
     IExtractIconA* extract = nullptr;
     std::string location;
     if (SUCCEEDED(file->QueryInterface(IID_IExtractIconA, reinterpret_cast<void**>(&extract)))) {
@@ -156,19 +150,11 @@ protected:
         pindrel.WriteFlags(flags);
         IShellExtInit* init = pindrel.NewExtension({path});
         ASSERT_TRUE(init);
-        IShellPropSheetExt* extension = nullptr;
-        init->QueryInterface(IID_IShellPropSheetExt, reinterpret_cast<void**>(&extension));
-        init->Release();
-        ASSERT_TRUE(extension);
-        PageCollector collector;
-        HRESULT added = collector.AddFrom(extension);
-        extension->Release();
-        EXPECT_TRUE(added == S_OK || added == E_INVALIDARG) << std::hex << added;
-        if (collector.pages.empty())
-            return;
         SheetHost sheet;
-        ASSERT_TRUE(sheet.Show(collector.pages));
-        int count = sheet.PageCount();
+        HRESULT added = E_FAIL;
+        int count = static_cast<int>(ShowPages(init, sheet, &added).size());
+        init->Release();
+        EXPECT_TRUE(added == S_OK || added == E_INVALIDARG) << std::hex << added;
         for (int i = 0; i < count; ++i) {
             HWND page = sheet.SelectPage(i);
             ASSERT_TRUE(page);
@@ -429,7 +415,7 @@ protected:
         IPersistFile* file = nullptr;
         if (FAILED(CreateComponent(quorbin.Get(), kQuorbinClassId, IID_IPersistFile, reinterpret_cast<void**>(&file))))
             return location;
-        file->Load(Wide(path).c_str(), STGM_READ);
+        file->Load(WideFromAnsi(path).c_str(), STGM_READ);
         IExtractIconA* extract = nullptr;
         if (SUCCEEDED(file->QueryInterface(IID_IExtractIconA, reinterpret_cast<void**>(&extract)))) {
             // Sentinels after the caller's buffer show any write past it.

@@ -416,19 +416,6 @@ TEST_F(SetupProgram, ComponentsSectionIsReadOnlyAsFarAsItsFirst256Bytes)
 
 namespace {
 
-// The window Wine's and Windows' help viewers answer WinHelpA calls through.
-HWND HelpViewer()
-{
-    return FindWindowA("MS_WINHELP", nullptr);
-}
-
-DWORD ProcessOf(HWND window)
-{
-    DWORD id = 0;
-    GetWindowThreadProcessId(window, &id);
-    return id;
-}
-
 // A help file that does not read makes the viewer name the path it was given; the
 // suite's own help file opens in the viewer's window. Either way the viewer ends
 // when the setup dialog closes.
@@ -440,7 +427,7 @@ TEST_F(SetupProgram, HelpShowsKelvaraHlpBesideTheProgramUntilTheDialogCloses)
     } rows[] = {{"unreadable help file", false}, {"the suite's help file", true}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
-        ASSERT_FALSE(HelpViewer()) << "a help viewer of an earlier test is still running";
+        ASSERT_FALSE(HelpViewerProcess()) << "a help viewer of an earlier test is still running";
         std::string helpPath = setup.Path("KELVARA.HLP");
         if (row.realHelpFile)
             ASSERT_TRUE(CopyFileTo(DistPath("KELVARA.HLP"), helpPath)) << "KELVARA.HLP was not built";
@@ -449,8 +436,8 @@ TEST_F(SetupProgram, HelpShowsKelvaraHlpBesideTheProgramUntilTheDialogCloses)
         HWND dialog = StartWithDialog(kApplication + std::string("[Components]\r\nAlpha=ALPHA.DLL\r\n") + kApplet);
         ASSERT_TRUE(dialog);
         PressButton(dialog, kHelp);
-        ASSERT_TRUE(WaitUntil([] { return HelpViewer() != nullptr; }));
-        DWORD viewer = ProcessOf(HelpViewer());
+        ASSERT_TRUE(WaitUntil([] { return HelpViewerProcess() != 0; }));
+        DWORD viewer = HelpViewerProcess();
         HANDLE viewerProcess = OpenProcess(SYNCHRONIZE, FALSE, viewer);
         ASSERT_TRUE(viewerProcess);
 

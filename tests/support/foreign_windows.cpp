@@ -91,6 +91,14 @@ std::vector<HWND> TopLevelWindows(DWORD processId, const char* className)
     return search.found;
 }
 
+DWORD HelpViewerProcess()
+{
+    DWORD id = 0;
+    if (HWND server = FindWindowA("MS_WINHELP", nullptr))
+        GetWindowThreadProcessId(server, &id);
+    return id;
+}
+
 HWND FindProcessWindow(DWORD processId, const char* className, const wchar_t* title)
 {
     for (HWND window : TopLevelWindows(processId, className)) {
@@ -188,25 +196,4 @@ std::vector<ForeignMessageBox> DismissBoxesUntilExit(RunningProgram& program, DW
         DismissMessageBox(boxes.front().window);
     }
     return shown;
-}
-
-std::wstring Wide(const char* utf8)
-{
-    wchar_t text[1024] = L"";
-    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, text, 1024);
-    return text;
-}
-
-std::wstring WideFromAnsi(const std::string& text)
-{
-    wchar_t wide[1024] = L"";
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, 1024);
-    return wide;
-}
-
-std::string Utf8(const std::wstring& text)
-{
-    char bytes[4096] = "";
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes, sizeof bytes, nullptr, nullptr);
-    return bytes;
 }

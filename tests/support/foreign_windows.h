@@ -1,6 +1,7 @@
 // A program under test started as a process of its own, and its windows seen and
 // driven from the test process as a user's actions would drive them.
 #pragma once
+#include "text.h"
 #include <windows.h>
 #include <string>
 #include <vector>
@@ -47,6 +48,10 @@ private:
 // Visible top-level windows of the process of that class (null: any class).
 std::vector<HWND> TopLevelWindows(DWORD processId, const char* className = nullptr);
 
+// The process of the help viewer, found through the message window ("MS_WINHELP")
+// that WinHelpA talks to in Wine and Windows; 0 when none runs.
+DWORD HelpViewerProcess();
+
 // The first visible top-level window of the process with that class and title.
 HWND FindProcessWindow(DWORD processId, const char* className, const wchar_t* title);
 
@@ -84,10 +89,3 @@ bool DismissMessageBox(HWND box);
 // Answers every message box the process shows with OK until it ends; returns the
 // boxes in the order shown. Stops after timeoutMs without an end.
 std::vector<ForeignMessageBox> DismissBoxesUntilExit(RunningProgram& program, DWORD timeoutMs = 60000);
-
-// A UTF-8 text of the test's source as Unicode.
-std::wstring Wide(const char* utf8);
-// A text of the ANSI code page (a path) as Unicode.
-std::wstring WideFromAnsi(const std::string& text);
-// A Unicode text as UTF-8, for readable failure messages.
-std::string Utf8(const std::wstring& text);

@@ -1,6 +1,7 @@
 // Private copies of PINDREL.DLL.
 #include "pindrel_copy.h"
 #include "drop_data_object.h"
+#include <gtest/gtest.h>
 
 PindrelCopy::PindrelCopy(const std::string& dirName) : temp_("pdr")
 {
@@ -26,18 +27,23 @@ PindrelCopy::~PindrelCopy()
     library_.reset();
 }
 
-void PindrelCopy::WriteFlags(unsigned flags, const std::string& section) const
+bool PindrelCopy::WriteFlags(unsigned flags, const std::string& section) const
 {
     char text[16];
     wsprintfA(text, "%u", flags);
-    WritePrivateProfileStringA(section.empty() ? LogonName().c_str() : section.c_str(), "PindrelFlags", text,
-                               IniPath().c_str());
+    return WritePrivateProfileStringA(section.empty() ? LogonName().c_str() : section.c_str(), "PindrelFlags", text,
+                                      IniPath().c_str()) != FALSE;
 }
 
-IShellExtInit* PindrelCopy::NewExtension(const std::vector<std::string>& paths, HRESULT* initResult) const
+unsigned PindrelCopy::ReadFlags(unsigned missing) const
+{
+    return GetPrivateProfileIntA(LogonName().c_str(), "PindrelFlags", missing, IniPath().c_str());
+}
+
+IShellExtInit* NewExtension(HMODULE pindrel, const std::vector<std::string>& paths, HRESULT* initResult)
 {
     IShellExtInit* extension = nullptr;
-    if (FAILED(CreateComponent(Module(), kPindrelClassId, IID_IShellExtInit, reinterpret_cast<void**>(&extension))))
+    if (FAILED(CreateComponent(pindrel, kPindrelClassId, IID_IShellExtInit, reinterpret_cast<void**>(&extension))))
         return nullptr;
     IDataObject* data = CreateDropDataObject(paths);
     HRESULT result = extension->Initialize(nullptr, data, nullptr);
@@ -73,6 +79,6 @@ std::vector<std::string> ShowPages(IShellExtInit* extension, SheetHost& sheet, H
         *addResult = result;
     if (collector.pages.empty())
         return {};
-    sheet.Show(collector.pages);
+    EXPECT_TRUE(sheet.Show(collector.pages)) << "the sheet did not open";
     return sheet.TabCaptions();
 }

@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+// A new extension object of pindrel initialised with the paths as Explorer does (E_*
+// of Initialize kept in initResult); null when it cannot be created.
+IShellExtInit* NewExtension(HMODULE pindrel, const std::vector<std::string>& paths, HRESULT* initResult = nullptr);
+
 class PindrelCopy {
 public:
     // dirName: the copy's directory inside a new temporary directory ("" = the
@@ -24,12 +28,16 @@ public:
     std::string Path() const { return dir_ + "\\PINDREL.DLL"; }
     std::string IniPath() const { return dir_ + "\\KELVARA.INI"; }
 
-    // Writes the flags word for section (the user's logon name as the process sees it).
-    void WriteFlags(unsigned flags, const std::string& section = "") const;
+    // Writes the flags word for section (the user's logon name as the process sees it);
+    // false when the file cannot be written.
+    bool WriteFlags(unsigned flags, const std::string& section = "") const;
+    // The user's flags word, missing when the file holds none.
+    unsigned ReadFlags(unsigned missing) const;
 
-    // A new extension object initialised with the paths (E_* of Initialize kept in
-    // initResult); null when it cannot be created.
-    IShellExtInit* NewExtension(const std::vector<std::string>& paths, HRESULT* initResult = nullptr) const;
+    IShellExtInit* NewExtension(const std::vector<std::string>& paths, HRESULT* initResult = nullptr) const
+    {
+        return ::NewExtension(Module(), paths, initResult);
+    }
 
     HRESULT CanUnloadNow() const;
 
@@ -44,5 +52,5 @@ private:
 std::string LogonName();
 
 // Adds the extension's pages to a collector and shows them in a sheet; returns the
-// tab captions ({} when no sheet could be shown because no page was added).
+// tab captions ({} when no page was added). A sheet that does not open fails the test.
 std::vector<std::string> ShowPages(IShellExtInit* extension, SheetHost& sheet, HRESULT* addResult = nullptr);

@@ -29,14 +29,14 @@ int Pixels::Count(COLORREF colour, const RECT* area) const
     return count;
 }
 
-RECT Pixels::Bounds(COLORREF colour, const RECT* area) const
+RECT Pixels::Extent(COLORREF colour, bool same, const RECT* area) const
 {
     RECT all = {0, 0, width, height};
     const RECT& r = area ? *area : all;
     RECT found = {r.right, r.bottom, r.left, r.top};
     for (int y = r.top; y < r.bottom; ++y)
         for (int x = r.left; x < r.right; ++x)
-            if (At(x, y) == colour) {
+            if ((At(x, y) == colour) == same) {
                 found.left = std::min<LONG>(found.left, x);
                 found.top = std::min<LONG>(found.top, y);
                 found.right = std::max<LONG>(found.right, x + 1);

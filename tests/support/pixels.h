@@ -14,13 +14,18 @@ struct Pixels {
     // Pixels of colour inside area (null: the whole picture).
     int Count(COLORREF colour, const RECT* area = nullptr) const;
     // The smallest rectangle holding every pixel of colour inside area; empty when none.
-    RECT Bounds(COLORREF colour, const RECT* area = nullptr) const;
+    RECT Bounds(COLORREF colour, const RECT* area = nullptr) const { return Extent(colour, true, area); }
+    // The smallest rectangle holding every pixel that is not background; empty when none.
+    RECT Drawn(COLORREF background) const { return Extent(background, false, nullptr); }
     // The picture less a frame of border pixels on each side.
     Pixels Inside(int border) const;
     bool operator==(const Pixels& other) const
     {
         return width == other.width && height == other.height && data == other.data;
     }
+
+private:
+    RECT Extent(COLORREF colour, bool same, const RECT* area) const;
 };
 
 // The header of a 32-bit top-down DIB of that size.

@@ -6,48 +6,18 @@ RegistrySnapshot RegistrySnapshot::Take(HKEY root, const std::string& subKey)
 {
     RegistrySnapshot snapshot;
     snapshot.name_ = subKey;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return snapshot;
-    snapshot.exists_ = true;
-    snapshot.Read(key, "");
-    RegCloseKey(key);
+    RegistryTree tree = ReadRegistryTree(root, subKey);
+    snapshot.exists_ = tree.exists;
+    if (tree.exists)
+        snapshot.Add(tree, "");
     return snapshot;
 }
 
-void RegistrySnapshot::Read(HKEY key, const std::string& path)
+void RegistrySnapshot::Add(const RegistryTree& tree, const std::string& path)
 {
-    Values& values = keys_[path];
-    DWORD subKeys = 0, maxSubKey = 0, valueCount = 0, maxName = 0, maxData = 0;
-    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, &maxSubKey, nullptr, &valueCount, &maxName,
-                         &maxData, nullptr, nullptr) != ERROR_SUCCESS)
-        return;
-
-    std::vector<char> name(maxName + 2);
-    std::vector<BYTE> data(maxData + 2);
-    for (DWORD i = 0; i < valueCount; ++i) {
-        DWORD nameSize = static_cast<DWORD>(name.size());
-        DWORD dataSize = static_cast<DWORD>(data.size());
-        DWORD type = 0;
-        if (RegEnumValueA(key, i, name.data(), &nameSize, nullptr, &type, data.data(), &dataSize) != ERROR_SUCCESS)
-            continue;
-        values[std::string(name.data(), nameSize)] = {type, std::string(reinterpret_cast<char*>(data.data()), dataSize)};
-    }
-
-    std::vector<std::string> children;
-    std::vector<char> child(maxSubKey + 2);
-    for (DWORD i = 0; i < subKeys; ++i) {
-        DWORD size = static_cast<DWORD>(child.size());
-        if (RegEnumKeyExA(key, i, child.data(), &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
-            children.emplace_back(child.data(), size);
-    }
-    for (const std::string& name : children) {
-        HKEY sub = nullptr;
-        if (RegOpenKeyExA(key, name.c_str(), 0, KEY_READ, &sub) != ERROR_SUCCESS)
-            continue;
-        Read(sub, path.empty() ? name : path + "\\" + name);
-        RegCloseKey(sub);
-    }
+    keys_[path] = tree.values;
+    for (const auto& subkey : tree.subkeys)
+        Add(subkey.second, path.empty() ? subkey.first : path + "\\" + subkey.first);
 }
 
 namespace {
@@ -125,25 +95,9 @@ std::string DescribeDifferences(const std::vector<RegistryDifference>& differenc
 
 std::string ReadStringValue(HKEY root, const std::string& subKey, const std::string& name)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    RegistryTree key = ReadRegistryTree(root, subKey);
+    auto value = key.values.find(name);
+    if (value == key.values.end() || value->second.type != REG_SZ)
         return "";
-    char data[1024];
-    DWORD size = sizeof data;
-    DWORD type = 0;
-    LONG result = RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(key);
-    if (result != ERROR_SUCCESS || type != REG_SZ)
-        return "";
-    std::string text(data, size);
-    return text.substr(0, text.find('\0'));
-}
-
-bool KeyExists(HKEY root, const std::string& subKey)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
+    return value->second.data.substr(0, value->second.data.find('\0'));
 }

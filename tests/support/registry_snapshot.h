@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 #include <vector>
-#include "registry_value.h"
+#include "registry_tree.h"
 
 
 class RegistrySnapshot {
@@ -22,7 +22,7 @@ public:
     const std::string& Name() const { return name_; }
 
 private:
-    void Read(HKEY key, const std::string& path);
+    void Add(const RegistryTree& tree, const std::string& path);
     std::string name_;
     bool exists_ = false;
     std::map<std::string, Values> keys_;
@@ -44,6 +44,3 @@ std::string DescribeDifferences(const std::vector<RegistryDifference>& differenc
 
 // A REG_SZ value's text up to its first terminator; "" when missing or not REG_SZ.
 std::string ReadStringValue(HKEY root, const std::string& subKey, const std::string& name);
-
-// Does root\subKey exist?
-bool KeyExists(HKEY root, const std::string& subKey);

@@ -55,3 +55,24 @@ std::string Localized(const char* english, const char* japaneseUtf8)
 {
     return JapaneseRun() ? Ansi(japaneseUtf8) : std::string(english);
 }
+
+std::wstring Wide(const char* utf8)
+{
+    wchar_t text[1024] = L"";
+    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, text, 1024);
+    return text;
+}
+
+std::wstring WideFromAnsi(const std::string& text)
+{
+    wchar_t wide[1024] = L"";
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, 1024);
+    return wide;
+}
+
+std::string Utf8(const std::wstring& text)
+{
+    char bytes[4096] = "";
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes, sizeof bytes, nullptr, nullptr);
+    return bytes;
+}

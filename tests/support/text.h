@@ -24,3 +24,10 @@ std::string AllScriptNames();
 // The system's text for an error code as a message box shows it: in the user's
 // language, or in the system's choice when it has none in that one.
 std::string SystemErrorText(unsigned long code);
+
+// A UTF-8 text of the test's source as Unicode.
+std::wstring Wide(const char* utf8);
+// A text of the ANSI code page (a path) as Unicode.
+std::wstring WideFromAnsi(const std::string& text);
+// A Unicode text as UTF-8, for readable failure messages.
+std::string Utf8(const std::wstring& text);
