@@ -150,11 +150,19 @@ protected:
         pindrel.WriteFlags(flags);
         IShellExtInit* init = pindrel.NewExtension({path});
         ASSERT_TRUE(init);
-        SheetHost sheet;
-        HRESULT added = E_FAIL;
-        int count = static_cast<int>(ShowPages(init, sheet, &added).size());
+        IShellPropSheetExt* extension = nullptr;
+        init->QueryInterface(IID_IShellPropSheetExt, reinterpret_cast<void**>(&extension));
         init->Release();
+        ASSERT_TRUE(extension);
+        PageCollector collector;
+        HRESULT added = collector.AddFrom(extension);
+        extension->Release();
         EXPECT_TRUE(added == S_OK || added == E_INVALIDARG) << std::hex << added;
+        if (collector.pages.empty())
+            return;
+        SheetHost sheet;
+        ASSERT_TRUE(sheet.Show(collector.pages));
+        int count = sheet.PageCount();
         for (int i = 0; i < count; ++i) {
             HWND page = sheet.SelectPage(i);
             ASSERT_TRUE(page);

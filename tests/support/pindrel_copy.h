@@ -52,5 +52,5 @@ private:
 std::string LogonName();
 
 // Adds the extension's pages to a collector and shows them in a sheet; returns the
-// tab captions ({} when no page was added). A sheet that does not open fails the test.
+// tab captions ({} when no sheet could be shown because no page was added).
 std::vector<std::string> ShowPages(IShellExtInit* extension, SheetHost& sheet, HRESULT* addResult = nullptr);
