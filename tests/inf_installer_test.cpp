@@ -445,9 +445,7 @@ std::string ClassIdText()
 {
     WCHAR wide[40];
     StringFromGUID2(kPindrelClassId, wide, 40);
-    char text[40];
-    WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
-    return text;
+    return Utf8(wide);  // digits, letters and punctuation of ASCII only
 }
 
 std::string ClassKey() { return "CLSID\\" + ClassIdText(); }

@@ -64,6 +64,19 @@ protected:
         return tabs;
     }
 
+    // A new extension object given a data object that refuses every format.
+    IShellExtInit* RefusingSelection()
+    {
+        IShellExtInit* extension = nullptr;
+        EXPECT_EQ(S_OK, CreateComponent(pindrel.Module(), kPindrelClassId, IID_IShellExtInit,
+                                        reinterpret_cast<void**>(&extension)));
+        IDataObject* refusing = CreateRefusingDataObject();
+        if (extension)
+            EXPECT_EQ(DV_E_FORMATETC, extension->Initialize(nullptr, refusing, nullptr));
+        refusing->Release();
+        return extension;
+    }
+
     PindrelCopy pindrel;
     std::string library, text;
 };
@@ -105,12 +118,8 @@ TEST_F(Extension, PageTableFollowsFlagsAndFile)
 TEST_F(Extension, SwitchedOffAddsNothingWithoutLookingAtTheSelection)
 {
     pindrel.WriteFlags(0);
-    IShellExtInit* extension = nullptr;
-    ASSERT_EQ(S_OK, CreateComponent(pindrel.Module(), kPindrelClassId, IID_IShellExtInit,
-                                    reinterpret_cast<void**>(&extension)));
-    IDataObject* refusing = CreateRefusingDataObject();
-    EXPECT_EQ(DV_E_FORMATETC, extension->Initialize(nullptr, refusing, nullptr));
-    refusing->Release();
+    IShellExtInit* extension = RefusingSelection();
+    ASSERT_TRUE(extension);
     SheetHost sheet;
     HRESULT result = E_FAIL;
     EXPECT_TRUE(ShowPages(extension, sheet, &result).empty());
@@ -120,12 +129,8 @@ TEST_F(Extension, SwitchedOffAddsNothingWithoutLookingAtTheSelection)
 
 TEST_F(Extension, UnreadableSelectionAddsNoPages)
 {
-    IShellExtInit* extension = nullptr;
-    ASSERT_EQ(S_OK, CreateComponent(pindrel.Module(), kPindrelClassId, IID_IShellExtInit,
-                                    reinterpret_cast<void**>(&extension)));
-    IDataObject* refusing = CreateRefusingDataObject();
-    EXPECT_EQ(DV_E_FORMATETC, extension->Initialize(nullptr, refusing, nullptr));
-    refusing->Release();
+    IShellExtInit* extension = RefusingSelection();
+    ASSERT_TRUE(extension);
     SheetHost sheet;
     HRESULT result = S_OK;
     EXPECT_TRUE(ShowPages(extension, sheet, &result).empty());

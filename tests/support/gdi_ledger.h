@@ -39,8 +39,9 @@ enum class GdiKind { Icon, Cursor, Bitmap, Brush, Pen, Font, Region, CreatedDc, 
 // "icon", "cursor", "bitmap", ...
 const char* GdiKindName(GdiKind kind);
 
-// Beside the core's counts (Describe, Patched, Calls, FailNext: a failing call
-// returns null, FALSE, or 0 from SHGetFileInfoA and ReleaseDC).
+// The core's Describe, Patched, Calls and FailNext apply to the functions above (a
+// call made to fail returns null, FALSE, or 0 from SHGetFileInfoA and ReleaseDC); the
+// ledger adds the releases of foreign handles, of the wrong kind, and to the clipboard.
 class GdiLedger : public Ledger {
 public:
     explicit GdiLedger(HMODULE module);

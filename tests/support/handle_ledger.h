@@ -17,8 +17,8 @@
 
 enum class HandleKind { File, Module, Key, Memory };
 
-// Beside the core's counts (LiveTotal, Describe, Calls, FailNext for the functions that
-// return their handle: LoadLibraryA, LoadLibraryExA, GlobalAlloc).
+// The core's LiveTotal, Describe and Calls apply to the functions above, FailNext to
+// those that return their handle (LoadLibraryA, LoadLibraryExA, GlobalAlloc: null).
 class HandleLedger : public Ledger {
 public:
     explicit HandleLedger(const std::vector<HMODULE>& modules);
