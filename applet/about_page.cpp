@@ -1,5 +1,6 @@
 // The About page: the last page of the settings sheet.
 #include "applet.h"
+#include "help_file.h"
 #include "module.h"
 #include "resource.h"
 #include <prsht.h>
@@ -14,16 +15,11 @@ const char kWebSite[] = "http://kelvara.invalid/";
 
 void ShowAboutHelp(HWND page, BOOL showTopic)
 {
-    char path[MAX_PATH];
-    GetInstallDirectory(path, sizeof path, KEY_QUERY_VALUE);
-    int used = lstrlenA(path);
-    LoadStringA(moduleInstance, IDS_HELP_FILE, path + used, sizeof path - used);
+    char directory[MAX_PATH];
+    GetInstallDirectory(directory, sizeof directory, KEY_QUERY_VALUE);
     // The sheet owns the help window, so closing the sheet's help closes it.
-    HWND sheet = GetParent(page);
-    if (showTopic)
-        WinHelpA(sheet, path, HELP_CONTEXT, IDD_ABOUT_PAGE);
-    else
-        WinHelpA(sheet, path, HELP_QUIT, 0);
+    ShowHelpFile(GetParent(page), directory, nullptr, MAKEINTRESOURCEA(IDS_HELP_FILE),
+                 showTopic ? HELP_CONTEXT : HELP_QUIT, showTopic ? IDD_ABOUT_PAGE : 0);
 }
 
 INT_PTR CALLBACK AboutPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)

@@ -3,43 +3,21 @@
 #include "applet.h"
 #include "messages.h"
 #include "module.h"
+#include "registry.h"
 #include "resource.h"
 #include "scoped.h"
 #include <commctrl.h>
 #include <cpl.h>
 #include <prsht.h>
 
-HINSTANCE moduleInstance = nullptr;
+KELVARA_MESSAGE_SETTINGS(IDS_APPLET_NAME, nullptr, 128, 512, IDS_INF_ERROR_LINE, IDS_OUT_OF_MEMORY);
 
 namespace {
-
-char messageText[512];
 
 // The page slots are the first version of the structure, 40 bytes on x86: the
 // sheet steps from one slot to the next by each slot's dwSize.
 typedef PROPSHEETPAGEA_V1 PageSlot;
 typedef BOOL(WINAPI* GetPageEntry)(PROPSHEETPAGEA* page);
-
-// The value data ended after its stored length. Data that fills the whole buffer
-// without a terminator is not a path that fits, so it is refused.
-bool EndValueData(char* data, DWORD length, DWORD size)
-{
-    if (length > 0 && data[length - 1] == '\0')
-        return true;
-    if (length >= size)
-        return false;
-    data[length] = '\0';
-    return true;
-}
-
-DWORD CountValues(HKEY key)
-{
-    DWORD count = 0;
-    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr,
-                         nullptr, nullptr) != ERROR_SUCCESS)
-        count = 0;
-    return count;
-}
 
 void ClearSlot(PageSlot* slot)
 {
@@ -71,10 +49,6 @@ bool AddComponentPage(HKEY key, DWORD index, HMODULE* modules, PageSlot* slot)
 }
 
 }  // namespace
-
-const MessageSettings messageSettings = {
-    IDS_APPLET_NAME, nullptr, 128, messageText, sizeof messageText, IDS_INF_ERROR_LINE, IDS_OUT_OF_MEMORY,
-};
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {

@@ -19,11 +19,8 @@ void ShowAboutHelp(HWND page, BOOL showTopic);
 void ReadInstallDirectory(HKEY componentKey, char* directory, int size);
 // The same with the component key opened here with access (or absent altogether).
 void GetInstallDirectory(char* directory, int size, REGSAM access);
-// The system directory followed by "ShellExt\".
+// The system directory followed by "ShellExt\"; empty when that does not fit.
 void GetFallbackDirectory(char* directory, int size);
-// directory (ending in a backslash) followed by the string nameId into path of
-// size bytes; false, with path cut, when the whole name does not fit.
-bool MakeSharedFilePath(char* path, int size, const char* directory, UINT nameId);
 // The component key's name (string 10010) into a buffer of size bytes.
 void LoadComponentKeyName(char* name, int size);
 

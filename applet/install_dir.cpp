@@ -1,5 +1,6 @@
 // The installation directory: where the suite's shared files lie.
 #include "applet.h"
+#include "file_paths.h"
 #include "mbstring.h"
 #include "module.h"
 #include "registry.h"
@@ -14,13 +15,11 @@ void LoadComponentKeyName(char* name, int size)
 
 void GetFallbackDirectory(char* directory, int size)
 {
-    directory[0] = '\0';
-    UINT length = GetSystemDirectoryA(directory, size);
-    if (length == 0 || length >= static_cast<UINT>(size))
-        directory[0] = '\0';
-    AddTrailingBackslash(directory, size);
-    int used = lstrlenA(directory);
-    LoadStringA(moduleInstance, IDS_FALLBACK_DIRECTORY, directory + used, size - used);
+    char system[MAX_PATH];
+    UINT length = GetSystemDirectoryA(system, sizeof system);
+    if (length == 0 || length >= sizeof system)
+        system[0] = '\0';
+    MakeFilePath(directory, size, system, nullptr, MAKEINTRESOURCEA(IDS_FALLBACK_DIRECTORY));
 }
 
 void ReadInstallDirectory(HKEY componentKey, char* directory, int size)
@@ -41,18 +40,4 @@ void GetInstallDirectory(char* directory, int size, REGSAM access)
     ScopedKey key;
     key.Open(HKEY_LOCAL_MACHINE, keyName, access);
     ReadInstallDirectory(key.Get(), directory, size);
-}
-
-bool MakeSharedFilePath(char* path, int size, const char* directory, UINT nameId)
-{
-    char name[16] = "";
-    LoadStringA(moduleInstance, nameId, name, sizeof name);
-    lstrcpynA(path, directory, size);
-    int used = lstrlenA(path);
-    if (used + lstrlenA(name) >= size) {
-        AppendBounded(path, size, name);
-        return false;
-    }
-    lstrcpyA(path + used, name);
-    return true;
 }

@@ -1,7 +1,8 @@
 // The suite's uninstaller: the user chooses components, each one's own Uninstall
 // runs, and a run that leaves the component key as it was removes the applet.
 #include "applet.h"
-#include "mbstring.h"
+#include "file_paths.h"
+#include "help_file.h"
 #include "messages.h"
 #include "module.h"
 #include "registry.h"
@@ -13,15 +14,6 @@
 namespace {
 
 typedef BOOL(WINAPI* ComponentUninstallEntry)(HWND owner);
-
-DWORD CountValues(HKEY key)
-{
-    DWORD count = 0;
-    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr,
-                         nullptr, nullptr) != ERROR_SUCCESS)
-        count = 0;
-    return count;
-}
 
 void EnableContinue(HWND dialog, BOOL enable)
 {
@@ -91,11 +83,10 @@ void OnContinue(HWND dialog)
 // suite's container keys once empty. The directory goes first and comes back when
 // the section fails, so that a failure leaves the applet whole for another run.
 // 1 whether or not the removal went through.
-int RemoveApplet(char* directory, int size)
+int RemoveApplet(const char* directory)
 {
-    AddTrailingBackslash(directory, size);
     char path[MAX_PATH];
-    if (!MakeSharedFilePath(path, sizeof path, directory, IDS_INF_FILE)) {
+    if (!MakeFilePath(path, sizeof path, directory, nullptr, MAKEINTRESOURCEA(IDS_INF_FILE))) {
         ShowSystemError(nullptr, ERROR_FILENAME_EXCED_RANGE);
         return 1;
     }
@@ -123,14 +114,10 @@ int RemoveApplet(char* directory, int size)
     RemoveRecordedSuiteKeys();
     if (!removed)
         return 1;
-    // A name that does not fit is not deleted: the cut path would name another file.
-    if (MakeSharedFilePath(path, sizeof path, directory, IDS_SETTINGS_FILE))
+    if (MakeFilePath(path, sizeof path, directory, nullptr, MAKEINTRESOURCEA(IDS_SETTINGS_FILE)))
         DeleteFileA(path);
-    lstrcpynA(path, directory, sizeof path);
-    if (lstrlenA(path) + lstrlenA("KELVARA.GID") < static_cast<int>(sizeof path)) {
-        lstrcatA(path, "KELVARA.GID");
+    if (MakeFilePath(path, sizeof path, directory, nullptr, "KELVARA.GID"))
         DeleteFileA(path);
-    }
     SetupPromptReboot(nullptr, nullptr, FALSE);
     return 1;
 }
@@ -223,14 +210,10 @@ int RemoveSelectedComponents(HWND dialog)
 
 void ShowUninstallHelp(HWND dialog)
 {
-    char path[MAX_PATH];
     const char* directory = reinterpret_cast<const char*>(GetWindowLongPtrA(dialog, DWLP_USER));
-    lstrcpynA(path, directory ? directory : "", sizeof path);
-    AddTrailingBackslash(path, sizeof path);
-    int used = lstrlenA(path);
-    LoadStringA(moduleInstance, IDS_HELP_FILE, path + used, sizeof path - used);
     // The help window stays open when the dialog ends.
-    WinHelpA(dialog, path, HELP_CONTEXT, IDD_UNINSTALL);
+    ShowHelpFile(dialog, directory ? directory : "", nullptr, MAKEINTRESOURCEA(IDS_HELP_FILE), HELP_CONTEXT,
+                 IDD_UNINSTALL);
 }
 
 INT_PTR CALLBACK UninstallDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
@@ -294,5 +277,5 @@ extern "C" int __cdecl Uninstall(void)
     } else {
         ReadInstallDirectory(nullptr, directory, sizeof directory);
     }
-    return RemoveApplet(directory, sizeof directory);
+    return RemoveApplet(directory);
 }

@@ -41,11 +41,31 @@ if(KELVARA_MACHINE STREQUAL "i386")
   list(APPEND KELVARA_DELIVERABLE_CXX_FLAGS -march=i386 -mtune=pentium)
 endif()
 
+# kelvara_deliverable_compile(<target>)
+# What every object of a shipped file is compiled with, the shared library's
+# included: no runtime, Windows 4.0 headers, ANSI names only.
+function(kelvara_deliverable_compile target)
+  target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${KELVARA_DELIVERABLE_CXX_FLAGS}>)
+  target_compile_definitions(${target} PRIVATE WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0400 WINVER=0x0400
+                             _WIN32_IE=0x0400 NOMINMAX STRICT KELVARA_NT_DECORATION="${KELVARA_NT_DECORATION}")
+  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/common)
+endfunction()
+
 # kelvara_deliverable(<target> <DLL|EXE> OUTPUT <file name> DEF <def file>|NONE
-#                     ENTRY <symbol> SOURCES ... [RC <rc file>])
-# Builds a shipped file into build/dist under its Windows name.
+#                     ENTRY <symbol> SOURCES ... [RC <rc file>] [ICONS <file> ...])
+# Builds a shipped file into build/dist under its Windows name, from the sources of
+# the calling folder (which, with its build folder, is on the include path) and the
+# shared library. ICONS are drawn by tools/make_images.py into the build folder for
+# the resources.
 function(kelvara_deliverable target kind)
-  cmake_parse_arguments(D "" "OUTPUT;DEF;ENTRY;RC" "SOURCES" ${ARGN})
+  cmake_parse_arguments(D "" "OUTPUT;DEF;ENTRY;RC" "SOURCES;ICONS" ${ARGN})
+  if(D_ICONS)
+    list(TRANSFORM D_ICONS PREPEND ${CMAKE_CURRENT_BINARY_DIR}/)
+    add_custom_command(OUTPUT ${D_ICONS}
+        COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/make_images.py ${CMAKE_CURRENT_BINARY_DIR} suite
+        DEPENDS ${CMAKE_SOURCE_DIR}/tools/make_images.py)
+    set_property(SOURCE ${D_RC} APPEND PROPERTY OBJECT_DEPENDS ${D_ICONS})
+  endif()
   if(D_RC)
     # windres' includes are not scanned: a new version must still rebuild the resources.
     set_property(SOURCE ${D_RC} APPEND PROPERTY OBJECT_DEPENDS
@@ -62,10 +82,8 @@ function(kelvara_deliverable target kind)
       PREFIX "" OUTPUT_NAME ${stem} SUFFIX ${ext}
       RUNTIME_OUTPUT_DIRECTORY ${KELVARA_DIST_DIR}
       LIBRARY_OUTPUT_DIRECTORY ${KELVARA_DIST_DIR})
-  target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${KELVARA_DELIVERABLE_CXX_FLAGS}>)
-  target_compile_definitions(${target} PRIVATE WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0400 WINVER=0x0400
-                             _WIN32_IE=0x0400 NOMINMAX STRICT KELVARA_NT_DECORATION="${KELVARA_NT_DECORATION}")
-  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/common)
+  kelvara_deliverable_compile(${target})
+  target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR})
   set(link -nostdlib -nostartfiles -Wl,--enable-stdcall-fixup
            -Wl,--major-subsystem-version,${KELVARA_SUBSYSTEM_MAJOR}
            -Wl,--minor-subsystem-version,${KELVARA_SUBSYSTEM_MINOR}
@@ -86,7 +104,8 @@ function(kelvara_deliverable target kind)
   # Not even the compiler's support library: its helpers (64-bit division, stack
   # probes) are built for the i686, so a new need of one fails here at link time and
   # is written into kelvara_crt for the 80386 instead.
-  target_link_libraries(${target} PRIVATE kelvara_crt ${KELVARA_SYSTEM_LIBS})
+  # The shared library first: what it takes from the system comes after it.
+  target_link_libraries(${target} PRIVATE kelvara_common kelvara_crt ${KELVARA_SYSTEM_LIBS})
   add_dependencies(kelvara_dist ${target})
 endfunction()
 

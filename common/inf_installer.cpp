@@ -1,6 +1,6 @@
 // INF section installer.
 #include "inf_installer.h"
-#include "mbstring.h"
+#include "file_paths.h"
 #include "messages.h"
 #include "module.h"
 #include "registry.h"
@@ -180,7 +180,8 @@ BOOL RunInfSection(HWND hwnd, const char* section, const char* infPath)
 BOOL InstallInfSection(HWND hwnd)
 {
     char infPath[MAX_PATH];
-    GetOwnInfPath(infPath, sizeof infPath);
+    // A path that does not fit stays empty, and opens as a missing file.
+    MakeModuleNamedPath(infPath, sizeof infPath, moduleInstance, "INF");
     HINF inf = OpenInf(hwnd, infPath);
     if (inf == INVALID_HANDLE_VALUE)
         return FALSE;
@@ -208,19 +209,10 @@ BOOL UninstallInfSection(HWND hwnd)
     return TRUE;
 }
 
-void GetOwnInfPath(char* path, int size)
-{
-    path[0] = '\0';
-    // A name cut to fit the buffer is not terminated on every Windows version.
-    GetModuleFileNameA(moduleInstance, path, size);
-    path[size - 1] = '\0';
-    ReplaceExtension(path, size, "INF");
-}
-
 BOOL InstallSection(HWND hwnd, const char* section)
 {
     char path[MAX_PATH];
-    GetOwnInfPath(path, sizeof path);
+    MakeModuleNamedPath(path, sizeof path, moduleInstance, "INF");
     return RunInfSection(hwnd, section, path);
 }
 

@@ -10,7 +10,7 @@
 BOOL RunInfSection(HWND hwnd, const char* section, const char* infPath);
 
 // Runs the install section for the running Windows family of the INF file beside
-// this module (GetOwnInfPath), with the messages of RunInfSection. The section
+// this module, named after it, with the messages of RunInfSection. The section
 // counts as installed only when every value its AddReg lists write is in place
 // afterwards. When it fails on a first install, what it did is taken back without a
 // message or window: the uninstall section, the values it wrote, the suite's
@@ -23,9 +23,6 @@ BOOL UninstallInfSection(HWND hwnd);
 
 // The components' variant: the INF file beside this module, named after it.
 BOOL InstallSection(HWND hwnd, const char* section);
-
-// This module's own path with its extension replaced by "INF" (260 characters).
-void GetOwnInfPath(char* path, int size);
 
 // The standard section names for the running Windows family.
 const char* InstallSectionName();

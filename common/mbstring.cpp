@@ -72,15 +72,14 @@ bool CopyBounded(char* target, int size, const char* source)
     return AppendBounded(target, size, source);
 }
 
-void ReplaceExtension(char* path, int size, const char* extension)
+bool ReplaceExtension(char* path, int size, const char* extension)
 {
     char* dot = FindLastChar(path, '.');
-    if (dot) {
+    if (dot)
         dot[1] = '\0';
-    } else {
-        AppendBounded(path, size, ".");
-    }
-    AppendBounded(path, size, extension);
+    else if (!AppendBounded(path, size, "."))
+        return false;
+    return AppendBounded(path, size, extension);
 }
 
 char* FileNamePart(char* path)

@@ -15,8 +15,9 @@ char* FindLastChar(char* text, char c);
 const char* FindLastChar(const char* text, char c);
 
 // Replaces everything after the last '.' of path with extension ("INF"), or appends
-// '.' and extension when path has no '.'. The result is cut to fit size bytes.
-void ReplaceExtension(char* path, int size, const char* extension);
+// '.' and extension when path has no '.'. The result is cut to fit size bytes;
+// false when it was cut.
+bool ReplaceExtension(char* path, int size, const char* extension);
 
 // The part of path after its last backslash (path itself when it has none).
 char* FileNamePart(char* path);

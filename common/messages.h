@@ -16,6 +16,12 @@ struct MessageSettings {
 };
 extern const MessageSettings messageSettings;
 
+// Defines messageSettings with a module-wide formatted-text buffer of textSize bytes.
+#define KELVARA_MESSAGE_SETTINGS(captionId, fixedCaption, templateSize, textSize, infErrorLineId, outOfMemoryId) \
+    static char messageText[textSize];                                                                      \
+    const MessageSettings messageSettings = {                                                               \
+        captionId, fixedCaption, templateSize, messageText, textSize, infErrorLineId, outOfMemoryId}
+
 // Loads template stringId, formats it with the arguments and shows it; returns the
 // button pressed.
 int ShowMessage(HWND hwnd, UINT stringId, UINT mbType, ...);

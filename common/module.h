@@ -1,5 +1,5 @@
-// The instance handle of the module being built; each deliverable defines it in its
-// entry file and sets it at DLL_PROCESS_ATTACH (or at program start).
+// The instance handle of the module being built; each deliverable sets it at
+// DLL_PROCESS_ATTACH (or at program start).
 #pragma once
 #include <windows.h>
 

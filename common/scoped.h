@@ -12,21 +12,34 @@ public:
     ScopedKey() = default;
     ~ScopedKey() { Close(); }
     KELVARA_NO_COPY(ScopedKey);
-    HKEY* Receive() { Close(); return &key_; }
     HKEY Get() const { return key_; }
     explicit operator bool() const { return key_ != nullptr; }
     void Close() { if (key_) { RegCloseKey(key_); key_ = nullptr; } }
     // Opens parent\name; false (and no key) on failure.
     bool Open(HKEY parent, const char* name, REGSAM access)
     {
-        Close();
-        if (RegOpenKeyExA(parent, name, 0, access, &key_) != ERROR_SUCCESS) {
-            key_ = nullptr;
-            return false;
-        }
-        return true;
+        return Take(RegOpenKeyExA(parent, name, 0, access, Receive()));
+    }
+    // Creates parent\name, or opens it when it exists; false (and no key) on
+    // failure. *created, when given, tells whether the key is new.
+    bool Create(HKEY parent, const char* name, REGSAM access = KEY_ALL_ACCESS, bool* created = nullptr)
+    {
+        DWORD disposition = 0;
+        bool ok = Take(RegCreateKeyExA(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
+                                       Receive(), &disposition));
+        if (created)
+            *created = ok && disposition == REG_CREATED_NEW_KEY;
+        return ok;
     }
 private:
+    HKEY* Receive() { Close(); return &key_; }
+    // A failed call may leave anything in the handle.
+    bool Take(LONG result)
+    {
+        if (result != ERROR_SUCCESS)
+            key_ = nullptr;
+        return result == ERROR_SUCCESS;
+    }
     HKEY key_ = nullptr;
 };
 
@@ -41,43 +54,31 @@ private:
     HANDLE handle_;
 };
 
-class ScopedLibrary {
+// One handle, given back by Free()(handle) when the owner goes out of scope.
+template <typename T, typename Free>
+class ScopedHandle {
 public:
-    explicit ScopedLibrary(HMODULE module) : module_(module) {}
-    ~ScopedLibrary() { if (module_) FreeLibrary(module_); }
-    KELVARA_NO_COPY(ScopedLibrary);
-    HMODULE Get() const { return module_; }
-    explicit operator bool() const { return module_ != nullptr; }
+    explicit ScopedHandle(T handle = nullptr) : handle_(handle) {}
+    ~ScopedHandle() { if (handle_) Free()(handle_); }
+    KELVARA_NO_COPY(ScopedHandle);
+    T Get() const { return handle_; }
+    explicit operator bool() const { return handle_ != nullptr; }
+    // Gives up ownership (for example to the clipboard).
+    T Release() { T handle = handle_; handle_ = nullptr; return handle; }
 private:
-    HMODULE module_;
+    T handle_;
 };
 
+struct FreeLibraryCall { void operator()(HMODULE module) const { FreeLibrary(module); } };
+struct DeleteObjectCall { void operator()(HGDIOBJ object) const { DeleteObject(object); } };
+struct DeleteDcCall { void operator()(HDC dc) const { DeleteDC(dc); } };
+
+using ScopedLibrary = ScopedHandle<HMODULE, FreeLibraryCall>;
 // Any GDI object released with DeleteObject (bitmap, brush, pen, font).
 template <typename T>
-class ScopedGdiObject {
-public:
-    explicit ScopedGdiObject(T object = nullptr) : object_(object) {}
-    ~ScopedGdiObject() { if (object_) DeleteObject(object_); }
-    KELVARA_NO_COPY(ScopedGdiObject);
-    T Get() const { return object_; }
-    explicit operator bool() const { return object_ != nullptr; }
-    // Gives up ownership (for example to the clipboard).
-    T Release() { T object = object_; object_ = nullptr; return object; }
-private:
-    T object_;
-};
-
+using ScopedGdiObject = ScopedHandle<T, DeleteObjectCall>;
 // A device context made with CreateDC or CreateCompatibleDC.
-class ScopedCreatedDc {
-public:
-    explicit ScopedCreatedDc(HDC dc) : dc_(dc) {}
-    ~ScopedCreatedDc() { if (dc_) DeleteDC(dc_); }
-    KELVARA_NO_COPY(ScopedCreatedDc);
-    HDC Get() const { return dc_; }
-    explicit operator bool() const { return dc_ != nullptr; }
-private:
-    HDC dc_;
-};
+using ScopedCreatedDc = ScopedHandle<HDC, DeleteDcCall>;
 
 // A window's device context from GetDC.
 class ScopedWindowDc {

@@ -82,14 +82,11 @@ bool RecordCreatedSuiteKeys(DWORD absentBefore)
     if (!created)
         return true;
     ScopedKey maker;
-    DWORD disposition = 0;
-    if (RegCreateKeyExA(kSuiteKeys[kMakerKey].root, kSuiteKeys[kMakerKey].path, 0, nullptr,
-                        REG_OPTION_NON_VOLATILE, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, maker.Receive(),
-                        &disposition) != ERROR_SUCCESS) {
-        *maker.Receive() = nullptr;
+    bool makerCreated = false;
+    if (!maker.Create(kSuiteKeys[kMakerKey].root, kSuiteKeys[kMakerKey].path, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                      &makerCreated))
         return false;
-    }
-    if (disposition == REG_CREATED_NEW_KEY)
+    if (makerCreated)
         created |= 1u << kMakerKey;
     return WriteRecord(maker.Get(), ReadRecord(maker.Get()) | created) == ERROR_SUCCESS;
 }

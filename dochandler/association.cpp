@@ -11,22 +11,13 @@
 
 namespace {
 
-// Registry names are enumerated into buffers of this size; longer ones are skipped.
+// Verb names are enumerated into buffers of this size; longer ones are skipped.
 const DWORD kNameSize = 32;
-// Value data is copied through a buffer of this size; larger values are skipped.
-const DWORD kDataSize = 260;
 // Composed key names: a class name of up to 31 characters, "\shell", "\open" (or
 // "shell\" and a verb), with room to spare.
 const int kKeyNameSize = 64;
 
 const char kOpenVerb[] = "open";
-
-bool CreateOwnedKey(ScopedKey& owner, HKEY parent, const char* name)
-{
-    HKEY key = CreateRegKey(parent, name);
-    *owner.Receive() = key;
-    return key != nullptr;
-}
 
 LONG WriteString(HKEY key, const char* name, const char* text)
 {
@@ -60,6 +51,19 @@ bool KeyExists(HKEY parent, const char* name)
     return key.Open(parent, name, KEY_QUERY_VALUE);
 }
 
+// The names Install and Uninstall work on.
+struct AssociationNames {
+    char className[32] = "";
+    char docName[16] = "";
+    char backupName[16] = "";
+    AssociationNames()
+    {
+        LoadStringA(moduleInstance, IDS_CLASS_NAME, className, sizeof className);
+        LoadStringA(moduleInstance, IDS_DOC_EXTENSION, docName, sizeof docName);
+        LoadStringA(moduleInstance, IDS_BACKUP_VALUE, backupName, sizeof backupName);
+    }
+};
+
 // What Install changes under ".doc" and whether the class was there before it.
 struct AssociationBefore {
     SavedValue docClass;
@@ -67,30 +71,29 @@ struct AssociationBefore {
     bool classExisted;
 };
 
-void SaveAssociation(const char* docName, const char* backupName, const char* className, AssociationBefore* before)
+void SaveAssociation(const AssociationNames& names, AssociationBefore* before)
 {
     before->docClass.state = SavedValue::Missing;
     before->backup.state = SavedValue::Missing;
     ScopedKey doc;
-    if (doc.Open(HKEY_CLASSES_ROOT, docName, KEY_QUERY_VALUE)) {
+    if (doc.Open(HKEY_CLASSES_ROOT, names.docName, KEY_QUERY_VALUE)) {
         SaveValue(doc.Get(), nullptr, &before->docClass);
-        SaveValue(doc.Get(), backupName, &before->backup);
+        SaveValue(doc.Get(), names.backupName, &before->backup);
     }
-    before->classExisted = KeyExists(HKEY_CLASSES_ROOT, className);
+    before->classExisted = KeyExists(HKEY_CLASSES_ROOT, names.className);
 }
 
 // A failed or stopped install puts ".doc" back as it was and removes the class only
 // when the install made it: over an installation, the class that ".doc" names stays.
-BOOL TakeBackInstall(const char* docName, const char* backupName, const char* className,
-                     const AssociationBefore& before)
+BOOL TakeBackInstall(const AssociationNames& names, const AssociationBefore& before)
 {
     ScopedKey doc;
-    if (doc.Open(HKEY_CLASSES_ROOT, docName, KEY_QUERY_VALUE | KEY_SET_VALUE)) {
+    if (doc.Open(HKEY_CLASSES_ROOT, names.docName, KEY_QUERY_VALUE | KEY_SET_VALUE)) {
         RestoreValue(doc.Get(), nullptr, before.docClass);
-        RestoreValue(doc.Get(), backupName, before.backup);
+        RestoreValue(doc.Get(), names.backupName, before.backup);
     }
     if (!before.classExisted)
-        DeleteRegTree(HKEY_CLASSES_ROOT, className);
+        DeleteRegTree(HKEY_CLASSES_ROOT, names.className);
     return FALSE;
 }
 
@@ -102,82 +105,6 @@ bool DeleteValueIfThere(HKEY key, const char* name)
 }
 
 }  // namespace
-
-HKEY CreateRegKey(HKEY parent, const char* name)
-{
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return nullptr;
-    return key;
-}
-
-bool CopyRegTree(HKEY target, HKEY source)
-{
-    bool copied = true;
-    // ERROR_MORE_DATA (a name or data that does not fit) skips one entry; any
-    // answer but success or that one ends the loop, so a key deleted meanwhile
-    // cannot keep it turning.
-    for (DWORD index = 0;; ++index) {
-        char name[kNameSize];
-        DWORD nameSize = sizeof name;
-        DWORD type = 0;
-        BYTE data[kDataSize];
-        DWORD dataSize = sizeof data;
-        LONG result = RegEnumValueA(source, index, name, &nameSize, nullptr, &type, data, &dataSize);
-        if (result == ERROR_SUCCESS)
-            copied = RegSetValueExA(target, name, 0, type, data, dataSize) == ERROR_SUCCESS && copied;
-        else if (result != ERROR_MORE_DATA)
-            break;
-    }
-    for (DWORD index = 0;; ++index) {
-        char name[kNameSize];
-        DWORD nameSize = sizeof name;
-        LONG result = RegEnumKeyExA(source, index, name, &nameSize, nullptr, nullptr, nullptr, nullptr);
-        if (result == ERROR_MORE_DATA)
-            continue;
-        if (result != ERROR_SUCCESS)
-            break;
-        ScopedKey child;
-        if (!child.Open(source, name, KEY_READ))
-            continue;
-        ScopedKey copy;
-        copied = CreateOwnedKey(copy, target, name) && CopyRegTree(copy.Get(), child.Get()) && copied;
-    }
-    return copied;
-}
-
-bool DeleteRegTree(HKEY parent, const char* name)
-{
-    {
-        ScopedKey key;
-        if (!key.Open(parent, name, KEY_ALL_ACCESS))
-            return false;
-        DWORD subkeys = 0;
-        DWORD values = 0;
-        if (RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
-                             nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
-            subkeys = 0;
-            values = 0;
-        }
-        // From the last index down, so the indices still to visit stay valid.
-        for (DWORD index = values; index-- > 0;) {
-            char valueName[kNameSize];
-            DWORD nameSize = sizeof valueName;
-            if (RegEnumValueA(key.Get(), index, valueName, &nameSize, nullptr, nullptr, nullptr, nullptr) ==
-                ERROR_SUCCESS)
-                RegDeleteValueA(key.Get(), valueName);
-        }
-        for (DWORD index = subkeys; index-- > 0;) {
-            char subkeyName[kNameSize];
-            DWORD nameSize = sizeof subkeyName;
-            if (RegEnumKeyExA(key.Get(), index, subkeyName, &nameSize, nullptr, nullptr, nullptr, nullptr) ==
-                ERROR_SUCCESS)
-                DeleteRegTree(key.Get(), subkeyName);
-        }
-    }
-    return RegDeleteKeyA(parent, name) == ERROR_SUCCESS;
-}
 
 bool CopyDocumentVerbs(HKEY classKey, char* backupClass, int size)
 {
@@ -220,7 +147,7 @@ bool CopyDocumentVerbs(HKEY classKey, char* backupClass, int size)
     if (!verbs.Open(HKEY_CLASSES_ROOT, verbsName, KEY_READ))
         return false;
     ScopedKey shell;
-    if (!CreateOwnedKey(shell, classKey, shellName))
+    if (!shell.Create(classKey, shellName))
         return false;
 
     LONG result;
@@ -235,7 +162,7 @@ bool CopyDocumentVerbs(HKEY classKey, char* backupClass, int size)
         if (!oldVerb.Open(verbs.Get(), verb, KEY_READ))
             continue;
         ScopedKey newVerb;
-        if (!CreateOwnedKey(newVerb, shell.Get(), open ? docName : verb)) {
+        if (!newVerb.Create(shell.Get(), open ? docName : verb)) {
             copied = false;
             continue;
         }
@@ -276,7 +203,7 @@ bool AddTextVerb(HKEY classKey)
     char newName[kKeyNameSize];
     JoinKeyName(newName, shellName, txtName);
     ScopedKey newVerb;
-    if (!CreateOwnedKey(newVerb, classKey, newName))
+    if (!newVerb.Create(classKey, newName))
         return false;
     bool copied = CopyRegTree(newVerb.Get(), open.Get());
     return WriteDisplayName(newVerb.Get(), IDS_TEXT_VERB_NAME) && copied;
@@ -287,20 +214,15 @@ bool AddTextVerb(HKEY classKey)
 // was before the call.
 extern "C" BOOL WINAPI Install(HWND hwnd)
 {
-    char className[32] = "";
-    char docName[16] = "";
-    char backupName[16] = "";
-    LoadStringA(moduleInstance, IDS_CLASS_NAME, className, sizeof className);
-    LoadStringA(moduleInstance, IDS_DOC_EXTENSION, docName, sizeof docName);
-    LoadStringA(moduleInstance, IDS_BACKUP_VALUE, backupName, sizeof backupName);
+    const AssociationNames names;
     AssociationBefore before;
-    SaveAssociation(docName, backupName, className, &before);
-    auto takeBack = [&] { return TakeBackInstall(docName, backupName, className, before); };
+    SaveAssociation(names, &before);
+    auto takeBack = [&] { return TakeBackInstall(names, before); };
 
     char backupClass[32] = "";
     {
         ScopedKey classKey;
-        if (!CreateOwnedKey(classKey, HKEY_CLASSES_ROOT, className)) {
+        if (!classKey.Create(HKEY_CLASSES_ROOT, names.className)) {
             ShowMessage(hwnd, IDS_REGISTRY_FAILED, MB_ICONERROR);
             return FALSE;
         }
@@ -311,16 +233,16 @@ extern "C" BOOL WINAPI Install(HWND hwnd)
     }
     {
         ScopedKey doc;
-        if (!doc.Open(HKEY_CLASSES_ROOT, docName, KEY_ALL_ACCESS)) {
+        if (!doc.Open(HKEY_CLASSES_ROOT, names.docName, KEY_ALL_ACCESS)) {
             ShowMessage(hwnd, IDS_REGISTRY_FAILED, MB_ICONERROR);
             return takeBack();
         }
         // Without its backup the previous class could never be given back: ".doc"
         // is taken over only when the backup is stored (or there is none to store).
-        bool backedUp = !backupClass[0] || WriteString(doc.Get(), backupName, backupClass) == ERROR_SUCCESS;
+        bool backedUp = !backupClass[0] || WriteString(doc.Get(), names.backupName, backupClass) == ERROR_SUCCESS;
         if (!backedUp && !AskToContinue(hwnd))
             return takeBack();
-        if (backedUp && WriteString(doc.Get(), nullptr, className) != ERROR_SUCCESS && !AskToContinue(hwnd))
+        if (backedUp && WriteString(doc.Get(), nullptr, names.className) != ERROR_SUCCESS && !AskToContinue(hwnd))
             return takeBack();
     }
     if (!InstallInfSection(IsWindows95Family() ? hwnd : nullptr))
@@ -333,32 +255,27 @@ extern "C" BOOL WINAPI Install(HWND hwnd)
 // before it went through.
 extern "C" BOOL WINAPI Uninstall(HWND hwnd)
 {
-    char className[32] = "";
-    char docName[16] = "";
-    char backupName[16] = "";
-    LoadStringA(moduleInstance, IDS_CLASS_NAME, className, sizeof className);
-    LoadStringA(moduleInstance, IDS_DOC_EXTENSION, docName, sizeof docName);
-    LoadStringA(moduleInstance, IDS_BACKUP_VALUE, backupName, sizeof backupName);
+    const AssociationNames names;
     {
         ScopedKey doc;
-        if (!doc.Open(HKEY_CLASSES_ROOT, docName, KEY_ALL_ACCESS)) {
+        if (!doc.Open(HKEY_CLASSES_ROOT, names.docName, KEY_ALL_ACCESS)) {
             ShowMessage(hwnd, IDS_REGISTRY_FAILED, MB_ICONERROR);
             return FALSE;
         }
         char current[32];
         bool updated = true;
         if (!ReadRegistryString(doc.Get(), nullptr, current, sizeof current) ||
-            lstrcmpiA(current, className) != 0) {
+            lstrcmpiA(current, names.className) != 0) {
             // Another program owns ".doc" now: it is left as it is, and the backup,
             // which nothing would ever read again, goes.
             if (ShowMessage(hwnd, IDS_NOT_ASSOCIATED, MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) != IDYES)
                 return FALSE;
-            updated = DeleteValueIfThere(doc.Get(), backupName);
+            updated = DeleteValueIfThere(doc.Get(), names.backupName);
         } else {
             char backup[32];
-            if (ReadRegistryString(doc.Get(), backupName, backup, sizeof backup)) {
+            if (ReadRegistryString(doc.Get(), names.backupName, backup, sizeof backup)) {
                 updated = WriteString(doc.Get(), nullptr, backup) == ERROR_SUCCESS &&
-                          RegDeleteValueA(doc.Get(), backupName) == ERROR_SUCCESS;
+                          RegDeleteValueA(doc.Get(), names.backupName) == ERROR_SUCCESS;
             } else {
                 int answer = ShowMessage(hwnd, IDS_NO_BACKUP, MB_YESNOCANCEL | MB_ICONEXCLAMATION);
                 // Yes leaves ".doc" without a class, No leaves it naming "Quorbin";
@@ -377,7 +294,7 @@ extern "C" BOOL WINAPI Uninstall(HWND hwnd)
     }
     // Once the section has taken the component's value away nothing could remove
     // what is left of the class: a class that stays ends the removal here.
-    if (!DeleteRegTree(HKEY_CLASSES_ROOT, className) && KeyExists(HKEY_CLASSES_ROOT, className)) {
+    if (!DeleteRegTree(HKEY_CLASSES_ROOT, names.className) && KeyExists(HKEY_CLASSES_ROOT, names.className)) {
         ShowMessage(hwnd, IDS_REGISTRY_FAILED, MB_ICONERROR);
         return FALSE;
     }

@@ -3,18 +3,6 @@
 #pragma once
 #include <windows.h>
 
-// parent\name created, or opened when it exists (all access); null on failure.
-HKEY CreateRegKey(HKEY parent, const char* name);
-
-// Copies every value and subkey of source into target, at every depth. Names of 32
-// characters or more and data larger than 260 bytes are left out; what target
-// already holds stays unless a copied value of the same name replaces it. False when
-// a value or key could not be written (what fits is copied all the same).
-bool CopyRegTree(HKEY target, HKEY source);
-
-// Deletes parent\name with everything below it; true when the key itself went.
-bool DeleteRegTree(HKEY parent, const char* name);
-
 // Copies the verbs of the class ".doc" belongs to into classKey\shell ("open"
 // becoming ".doc") and its description into classKey. backupClass (size
 // characters) receives the class to restore later: ".doc" itself when ".doc" has

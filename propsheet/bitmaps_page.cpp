@@ -70,14 +70,14 @@ bool GetSelectedEntry(HWND dialog, char (&entry)[kEntrySize], bool* cut)
 }
 
 // Loads the bitmap of name from the page's module, or null. Module 0 would make
-// LoadImageA load the system's own bitmaps, and -1 is no module at all.
+// LoadImageA load the system's own bitmaps.
 HBITMAP LoadEntryBitmap(HWND dialog, LPCSTR name)
 {
     PropSheetExtension* object = GetPageObject(dialog);
-    if (!object || !name || !object->module || object->module == MODULE_UNAVAILABLE)
+    HMODULE module = object ? object->LoadedModule() : nullptr;
+    if (!module || !name)
         return nullptr;
-    return static_cast<HBITMAP>(
-        LoadImageA(object->module, name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION | LR_DEFAULTSIZE));
+    return static_cast<HBITMAP>(LoadImageA(module, name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION | LR_DEFAULTSIZE));
 }
 
 void DrawPreview(HWND dialog)
@@ -167,8 +167,8 @@ BOOL OnInitDialog(HWND dialog, LPARAM lParam)
     if (!object)
         return FALSE;
     SetDlgItemTextA(dialog, IDC_FILE_NAME, object->fileName);
-    if (object->LoadModule())
-        EnumResourceNamesA(object->module, RT_BITMAP, reinterpret_cast<ENUMRESNAMEPROCA>(AddBitmapName),
+    if (HMODULE module = object->LoadModule())
+        EnumResourceNamesA(module, RT_BITMAP, reinterpret_cast<ENUMRESNAMEPROCA>(AddBitmapName),
                            reinterpret_cast<LONG_PTR>(dialog));
     if (ReadSetting(IDS_FLAGS_KEY, kDefaultFlags) & kFlagStretch)
         CheckDlgButton(dialog, IDC_STRETCH, BST_CHECKED);

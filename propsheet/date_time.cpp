@@ -9,39 +9,28 @@ const int kTextSize = 16;
 // value can never overflow (the year has no upper bound, so it is kept whole).
 const int kNumberCap = 100000000;
 
-// Splits text (copied into pieces) at the separators; the three pieces start at
-// starts[0..2]. False for a character that is neither a digit nor a separator,
-// for a third separator and for fewer than two.
-bool SplitPieces(const char* text, char first, char second, char* pieces, const char* starts[3])
+// The three numbers of text, separated by first or second. False for a character
+// that is neither a digit nor a separator, for a third separator and for fewer than
+// two. Text past kTextSize - 1 characters is not read.
+bool ReadThreeNumbers(const char* text, char first, char second, int numbers[3])
 {
-    for (int i = 0; i < kTextSize; ++i)
-        pieces[i] = '\0';
-    lstrcpynA(pieces, text, kTextSize);
-
     int separators = 0;
-    starts[0] = pieces;
-    for (char* c = pieces; *c; ++c) {
-        if (*c == first || *c == second) {
+    numbers[0] = numbers[1] = numbers[2] = 0;
+    for (int i = 0; i < kTextSize - 1 && text[i]; ++i) {
+        char c = text[i];
+        if (c == first || c == second) {
             if (++separators == 3)
                 return false;
-            *c = '\0';
-            starts[separators] = c + 1;
-        } else if (*c < '0' || *c > '9') {
+        } else if (c >= '0' && c <= '9') {
+            int& value = numbers[separators];
+            value = value * 10 + (c - '0');
+            if (value > kNumberCap)
+                value = kNumberCap;
+        } else {
             return false;
         }
     }
     return separators == 2;
-}
-
-int ReadNumber(const char* piece)
-{
-    int value = 0;
-    for (; *piece; ++piece) {
-        value = value * 10 + (*piece - '0');
-        if (value > kNumberCap)
-            value = kNumberCap;
-    }
-    return value;
 }
 
 bool IsLeapYear(int year)
@@ -74,13 +63,12 @@ int DayOfWeek(int year, int month, int day)
 
 BOOL ParseDate(const char* text, SYSTEMTIME* out)
 {
-    char pieces[kTextSize];
-    const char* starts[3];
-    if (!SplitPieces(text, '/', '-', pieces, starts))
+    int numbers[3];
+    if (!ReadThreeNumbers(text, '/', '-', numbers))
         return FALSE;
-    int year = ReadNumber(starts[0]);
-    int month = ReadNumber(starts[1]);
-    int day = ReadNumber(starts[2]);
+    int year = numbers[0];
+    int month = numbers[1];
+    int day = numbers[2];
     if (year < 50)
         year += 2000;
     else if (year < 100)
@@ -100,19 +88,13 @@ BOOL ParseDate(const char* text, SYSTEMTIME* out)
 
 BOOL ParseTime(const char* text, SYSTEMTIME* out)
 {
-    char pieces[kTextSize];
-    const char* starts[3];
-    if (!SplitPieces(text, ':', ':', pieces, starts))
-        return FALSE;
-    int hour = ReadNumber(starts[0]);
-    int minute = ReadNumber(starts[1]);
-    int second = ReadNumber(starts[2]);
-    if (hour >= 24 || minute >= 60 || second >= 60)
+    int numbers[3];
+    if (!ReadThreeNumbers(text, ':', ':', numbers) || numbers[0] >= 24 || numbers[1] >= 60 || numbers[2] >= 60)
         return FALSE;
     if (out) {
-        out->wHour = static_cast<WORD>(hour);
-        out->wMinute = static_cast<WORD>(minute);
-        out->wSecond = static_cast<WORD>(second);
+        out->wHour = static_cast<WORD>(numbers[0]);
+        out->wMinute = static_cast<WORD>(numbers[1]);
+        out->wSecond = static_cast<WORD>(numbers[2]);
         out->wMilliseconds = 0;
     }
     return TRUE;

@@ -5,18 +5,10 @@
 #include "resource.h"
 #include "settings.h"
 
-HINSTANCE moduleInstance = nullptr;
-
 // {6F0C5E2A-3B7D-4C1E-9A52-8E4D1B7A2C01}; PINDREL.INF registers the same value.
 const CLSID componentClassId = {0x6f0c5e2a, 0x3b7d, 0x4c1e, {0x9a, 0x52, 0x8e, 0x4d, 0x1b, 0x7a, 0x2c, 0x01}};
 
-namespace {
-char messageText[1024];
-}
-
-const MessageSettings messageSettings = {
-    IDS_COMPONENT_NAME, nullptr, 256, messageText, sizeof messageText, IDS_INF_ERROR_LINE, IDS_OUT_OF_MEMORY,
-};
+KELVARA_MESSAGE_SETTINGS(IDS_COMPONENT_NAME, nullptr, 256, 1024, IDS_INF_ERROR_LINE, IDS_OUT_OF_MEMORY);
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {

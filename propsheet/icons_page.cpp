@@ -18,16 +18,6 @@ const UINT kCellWidth = 52;
 const int kPictureArea = 48;
 const int kTextGap = 2;
 
-// Resource types as the numbers RT_ICON ... stand for, usable as case labels.
-enum : WORD {
-    kTypeCursor = 1,
-    kTypeIcon = 3,
-    kTypeGroupCursor = 12,
-    kTypeGroupIcon = 14,
-    kTypeAnimatedCursor = 21,
-    kTypeAnimatedIcon = 22,
-};
-
 // The item the Copy button shows and copies: 0 for none, else the list's id in the
 // high word and the item index in the low word. It belongs to the page (a property
 // of its window), so two Properties dialogs open at once each keep their own.
@@ -67,24 +57,15 @@ void AddImage(HWND dialog, int listId, HANDLE image)
         DestroyCursor(static_cast<HCURSOR>(image));
 }
 
+// The lists enumerate the group and animated types only: icons or cursors.
 BOOL CALLBACK AddResourceImage(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR lParam)
 {
     HWND dialog = reinterpret_cast<HWND>(lParam);
-    if (!IS_INTRESOURCE(type))
-        return TRUE;
-    switch (LOWORD(reinterpret_cast<ULONG_PTR>(type))) {
-    case kTypeIcon:
-    case kTypeGroupIcon:
-    case kTypeAnimatedIcon: {
+    if (type == RT_GROUP_ICON || type == RT_ANIICON) {
         int size = GetIconSize(dialog);
         AddImage(dialog, IDC_ICON_LIST, LoadImageA(module, name, IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
-        break;
-    }
-    case kTypeCursor:
-    case kTypeGroupCursor:
-    case kTypeAnimatedCursor:
+    } else {
         AddImage(dialog, IDC_CURSOR_LIST, LoadImageA(module, name, IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE));
-        break;
     }
     return TRUE;
 }
@@ -105,19 +86,13 @@ void ClearImageListBox(HWND dialog, int listId)
     SendMessageA(list, LB_RESETCONTENT, 0, 0);
 }
 
-bool HoldsModule(const PropSheetExtension* object)
-{
-    return object->module && object->module != MODULE_UNAVAILABLE;
-}
-
 BOOL FillIconList(HWND dialog, PropSheetExtension* object)
 {
     ClearImageListBox(dialog, IDC_ICON_LIST);
-    object->LoadModule();
-    if (HoldsModule(object)) {
+    if (HMODULE module = object->LoadModule()) {
         LONG_PTR param = reinterpret_cast<LONG_PTR>(dialog);
-        EnumResourceNamesA(object->module, RT_ANIICON, AddResourceImage, param);
-        EnumResourceNamesA(object->module, RT_GROUP_ICON, AddResourceImage, param);
+        EnumResourceNamesA(module, RT_ANIICON, AddResourceImage, param);
+        EnumResourceNamesA(module, RT_GROUP_ICON, AddResourceImage, param);
     }
     if (SendDlgItemMessageA(dialog, IDC_ICON_LIST, LB_GETCOUNT, 0, 0) > 0)
         return TRUE;
@@ -135,10 +110,10 @@ BOOL FillIconList(HWND dialog, PropSheetExtension* object)
 
 LRESULT FillCursorList(HWND dialog, PropSheetExtension* object)
 {
-    if (HoldsModule(object)) {
+    if (HMODULE module = object->LoadModule()) {
         LONG_PTR param = reinterpret_cast<LONG_PTR>(dialog);
-        EnumResourceNamesA(object->module, RT_ANICURSOR, AddResourceImage, param);
-        EnumResourceNamesA(object->module, RT_GROUP_CURSOR, AddResourceImage, param);
+        EnumResourceNamesA(module, RT_ANICURSOR, AddResourceImage, param);
+        EnumResourceNamesA(module, RT_GROUP_CURSOR, AddResourceImage, param);
     }
     return SendDlgItemMessageA(dialog, IDC_CURSOR_LIST, LB_GETCOUNT, 0, 0);
 }
@@ -305,7 +280,6 @@ BOOL OnInitDialog(HWND dialog, LPARAM lParam)
 
     // The size change sent below fills the icon list: filling it here as well would
     // load every icon twice before any is shown.
-    object->LoadModule();
     if (FillCursorList(dialog, object) > 0) {
         SendDlgItemMessageA(dialog, IDC_CURSOR_LIST, LB_SETCURSEL, 0, 0);
     } else {

@@ -52,8 +52,8 @@ IUnknown* NewComponentObject()
 
 PropSheetExtension::PropSheetExtension()
     : refCount(0), dataObject(nullptr), fileName(nullptr), fileExtension(nullptr), fileCount(0),
-      module(nullptr), fileIcon(nullptr), walkDepth(0), walkList(nullptr), walkSize(0), walkStart(0),
-      walkIndex(0), walkOffset(0), pageCount(0), retiredIcons(nullptr)
+      fileIcon(nullptr), module_(nullptr), moduleUnavailable_(false), walkDepth(0), walkList(nullptr), walkSize(0),
+      walkStart(0), walkIndex(0), walkOffset(0), pageCount(0), retiredIcons(nullptr)
 {
     filePath[0] = '\0';
     InterlockedIncrement(&objectCount);
@@ -113,7 +113,7 @@ STDMETHODIMP PropSheetExtension::Initialize(PCIDLIST_ABSOLUTE, IDataObject* sele
     dataObject->AddRef();
     // Nothing of an earlier selection stays: AddPages goes on as on a new object.
     ReleaseModule();
-    module = nullptr;
+    moduleUnavailable_ = false;
     fileCount = 0;
     ReplaceFileIcon(nullptr);
 
@@ -145,7 +145,7 @@ BOOL PropSheetExtension::ProbeSelection()
     }
     if (fileCount > 1) {
         ReleaseModule();
-        module = MODULE_UNAVAILABLE;
+        moduleUnavailable_ = true;
         ReplaceFileIcon(LoadIconA(moduleInstance, MAKEINTRESOURCEA(IDI_PINDREL)));
         return TRUE;
     }
@@ -206,23 +206,22 @@ bool PropSheetExtension::HasIcons()
 
 void PropSheetExtension::ReleaseModule()
 {
-    if (module && module != MODULE_UNAVAILABLE) {
-        FreeLibrary(module);
-        module = nullptr;
+    if (module_) {
+        FreeLibrary(module_);
+        module_ = nullptr;
     }
 }
 
-BOOL PropSheetExtension::LoadModule()
+HMODULE PropSheetExtension::LoadModule()
 {
-    if (!module) {
+    if (!module_ && !moduleUnavailable_) {
         char path[MAX_PATH];
-        HMODULE loaded = nullptr;
         // As a data file: no code of the selected file ever runs in the shell.
         if (GetTargetPath(path, sizeof path))
-            loaded = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        module = loaded ? loaded : MODULE_UNAVAILABLE;
+            module_ = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        moduleUnavailable_ = !module_;
     }
-    return module != nullptr && module != MODULE_UNAVAILABLE;
+    return module_;
 }
 
 UINT PropSheetExtension::GetSelectedFile(UINT index, char* buffer, UINT size)
@@ -353,8 +352,8 @@ STDMETHODIMP PropSheetExtension::AddPages(LPFNSVADDPROPSHEETPAGE addPage, LPARAM
     if ((flags & kFlagIcons) && (!(flags & kFlagIconsOnlyWithIcons) || HasIcons()))
         AddPage(IDD_ICONS_PAGE, IconsPageProc, addPage, lParam);
 
-    if ((flags & kFlagBitmaps) && LoadModule() &&
-        EnumResourceNamesA(module, RT_BITMAP, reinterpret_cast<ENUMRESNAMEPROCA>(AddBitmapName), 0))
+    HMODULE module = flags & kFlagBitmaps ? LoadModule() : nullptr;
+    if (module && EnumResourceNamesA(module, RT_BITMAP, reinterpret_cast<ENUMRESNAMEPROCA>(AddBitmapName), 0))
         AddPage(IDD_BITMAPS_PAGE, BitmapsPageProc, addPage, lParam);
     return S_OK;
 }

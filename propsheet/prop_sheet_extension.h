@@ -4,9 +4,6 @@
 #include <windows.h>
 #include <shlobj.h>
 
-// module value for "cannot be loaded, or several files are selected".
-#define MODULE_UNAVAILABLE (reinterpret_cast<HMODULE>(static_cast<INT_PTR>(-1)))
-
 class PropSheetExtension final : public IShellExtInit, public IShellPropSheetExt {
 public:
     PropSheetExtension();
@@ -25,9 +22,15 @@ public:
     STDMETHODIMP ReplacePage(EXPPS pageId, LPFNSVADDPROPSHEETPAGE replaceWith, LPARAM lParam) override;
 
     // For the pages.
-    BOOL LoadModule();
-    // Lets a loaded module go, so that the next LoadModule loads it again;
-    // MODULE_UNAVAILABLE stays as it is.
+    // The selected file loaded as a data file, when first needed, and held until
+    // ReleaseModule; null when it cannot be loaded or several files are selected,
+    // which is not tried again for this selection.
+    HMODULE LoadModule();
+    // The module held now, without loading it; null when none is.
+    HMODULE LoadedModule() const { return module_; }
+    bool ModuleUnavailable() const { return moduleUnavailable_; }
+    // Lets a loaded module go, so that the next LoadModule loads it again; an
+    // unavailable one stays unavailable.
     void ReleaseModule();
     // PSPCB_RELEASE of one of the object's pages: gives back the page's reference.
     void PageReleased();
@@ -48,10 +51,12 @@ public:
     char* fileName;
     char* fileExtension;
     LONG fileCount;
-    HMODULE module;
     HICON fileIcon;
 
 private:
+    HMODULE module_;
+    bool moduleUnavailable_;
+
     // The current walk: walkDepth 0 when there is none; walkList a private copy of
     // its drop list (null when it could not be read) of walkSize bytes whose first
     // name starts at walkStart, and the offset of the name of index walkIndex.

@@ -1,6 +1,6 @@
 // Settings store: one flags word per user in the shared settings file.
 #include "settings.h"
-#include "mbstring.h"
+#include "file_paths.h"
 #include "module.h"
 #include "resource.h"
 
@@ -23,16 +23,14 @@ void InitSettingsLocation()
     if (!GetUserNameA(userSection, &size))
         LoadStringA(moduleInstance, IDS_DEFAULT_SECTION, userSection, sizeof userSection);
 
-    iniPath[0] = '\0';
-    GetModuleFileNameA(moduleInstance, iniPath, sizeof iniPath);
-    if (char* slash = FindLastChar(iniPath, '\\'))
-        slash[1] = '\0';
-    int used = lstrlenA(iniPath);
-    LoadStringA(moduleInstance, IDS_SETTINGS_FILE, iniPath + used, sizeof iniPath - used);
+    // A path that does not fit stays empty: nothing is read or written then.
+    MakeFilePath(iniPath, sizeof iniPath, nullptr, moduleInstance, MAKEINTRESOURCEA(IDS_SETTINGS_FILE));
 }
 
 UINT ReadSetting(UINT keyId, UINT defaultValue)
 {
+    if (!iniPath[0])
+        return defaultValue;
     char key[16];
     LoadKeyName(keyId, key, sizeof key);
     return GetPrivateProfileIntA(userSection, key, defaultValue, iniPath);
@@ -40,6 +38,8 @@ UINT ReadSetting(UINT keyId, UINT defaultValue)
 
 void WriteSetting(UINT keyId, UINT value)
 {
+    if (!iniPath[0])
+        return;
     char key[16];
     LoadKeyName(keyId, key, sizeof key);
     char text[16];

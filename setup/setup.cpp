@@ -1,12 +1,11 @@
 // SETUP.EXE: the program's entry point, the single-instance check, the Setup.ini
 // checks and the module's globals.
+#include "file_paths.h"
 #include "mbstring.h"
 #include "messages.h"
 #include "module.h"
 #include "resource.h"
 #include "setup.h"
-
-HINSTANCE moduleInstance = nullptr;
 
 const char kProductName[] = "Kelvara";
 
@@ -18,8 +17,6 @@ namespace {
 
 const char kMutexName[] = "KelvaraMutex";
 
-char messageText[512];
-
 // Held from the start to the end of the first copy; created not owned, so its
 // existence alone tells a second copy to step aside.
 HANDLE mutex = nullptr;
@@ -27,9 +24,7 @@ HANDLE mutex = nullptr;
 }  // namespace
 
 // The caption is fixed; setup runs no INF file, so it has no INF messages.
-const MessageSettings messageSettings = {
-    0, kProductName, 256, messageText, sizeof messageText, 0, 0,
-};
+KELVARA_MESSAGE_SETTINGS(0, kProductName, 256, 512, 0, 0);
 
 void FormatWindowTitle(char* title, int size)
 {
@@ -65,11 +60,8 @@ bool AnotherCopyIsRunning()
 
 void GetSetupIniPath()
 {
-    setupIniPath[0] = '\0';
-    GetModuleFileNameA(nullptr, setupIniPath, sizeof setupIniPath);
-    // A path that fills the buffer is not terminated on every Windows.
-    setupIniPath[sizeof setupIniPath - 1] = '\0';
-    ReplaceExtension(setupIniPath, sizeof setupIniPath, "INI");
+    // A path that does not fit stays empty: Setup.ini is then missing.
+    MakeModuleNamedPath(setupIniPath, sizeof setupIniPath, nullptr, "INI");
 }
 
 bool SetupIniNamesThisProduct()

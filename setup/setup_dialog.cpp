@@ -1,5 +1,7 @@
 // SETUP.EXE: dialog 12000, where the user chooses the components, and the
 // installation pass that calls each chosen library's Install export.
+#include "file_paths.h"
+#include "help_file.h"
 #include "mbstring.h"
 #include "messages.h"
 #include "module.h"
@@ -19,21 +21,6 @@ const int kDisplayNameSize = 32;
 const int kLibraryNameSize = 13;
 
 using InstallFunction = BOOL(WINAPI*)(HWND owner);
-
-// The program's path with its file name part replaced by fileName; false when the
-// result would not fit in the buffer.
-bool PathBesideProgram(char* path, int size, const char* fileName)
-{
-    path[0] = '\0';
-    GetModuleFileNameA(nullptr, path, size);
-    path[size - 1] = '\0';
-    char* name = FileNamePart(path);
-    int room = size - static_cast<int>(name - path);
-    if (lstrlenA(fileName) >= room)
-        return false;
-    lstrcpynA(name, fileName, room);
-    return true;
-}
 
 // The length of the zero-ended string at text, not looking at or past end; -1 when
 // no terminator comes before end.
@@ -79,7 +66,7 @@ BOOL InstallComponent(HWND dialog, const char* section, const char* key)
     if (!value[0])
         return FALSE;
     char path[MAX_PATH];
-    if (!PathBesideProgram(path, sizeof path, value))
+    if (!MakeFilePath(path, sizeof path, nullptr, nullptr, value))
         return FALSE;
 
     HMODULE library = LoadLibraryA(path);
@@ -133,11 +120,7 @@ BOOL InstallSelected(HWND dialog)
 
 void ShowSetupHelp(HWND dialog, BOOL showContents)
 {
-    char path[MAX_PATH];
-    // A program path too long to take the help file's name beside it opens nothing.
-    if (!PathBesideProgram(path, sizeof path, kHelpFileName))
-        return;
-    WinHelpA(dialog, path, showContents ? HELP_CONTENTS : HELP_QUIT, 0);
+    ShowHelpFile(dialog, nullptr, nullptr, kHelpFileName, showContents ? HELP_CONTENTS : HELP_QUIT, 0);
 }
 
 namespace {

@@ -1,10 +1,14 @@
-// The multibyte-aware path helpers that every deliverable carries, compiled into
-// the test itself: under code page 932 the trail byte 0x5C of a double-byte
-// character is no backslash; under 1252 the same bytes are two characters.
+// The multibyte-aware path helpers and the file paths built with them, as every
+// deliverable links them, compiled into the test itself: under code page 932 the
+// trail byte 0x5C of a double-byte character is no backslash; under 1252 the same
+// bytes are two characters.
+#include "file_paths.cpp"
 #include "mbstring.cpp"
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <string>
+
+HINSTANCE moduleInstance = GetModuleHandleA(nullptr);
 
 namespace {
 
@@ -154,6 +158,53 @@ TEST(MultibyteText, ResultsAreCutToTheBuffer)
         for (int i = untouched; i < static_cast<int>(sizeof buffer); ++i)
             EXPECT_EQ('#', buffer[i]) << "byte " << i;
     }
+}
+
+// A path is built whole or refused with an empty buffer: a cut one names another file.
+TEST(FilePaths, PathsThatDoNotFitAreRefusedNotCut)
+{
+    struct Row {
+        const char* directory;
+        const char* name;
+        int size;
+        const char* expected932;
+        const char* expected1252;
+    } rows[] = {
+        {"C:\\dir", "A.HLP", 32, "C:\\dir\\A.HLP", "C:\\dir\\A.HLP"},
+        {"C:\\dir\\", "A.HLP", 32, "C:\\dir\\A.HLP", "C:\\dir\\A.HLP"},
+        {"C:\\dir", "A.HLP", 13, "C:\\dir\\A.HLP", "C:\\dir\\A.HLP"},
+        {"C:\\dir", "A.HLP", 12, "", ""},
+        {"C:\\dir\\", "A.HLP", 12, "", ""},
+        {"C:\\" HYO, "A.HLP", 32, "C:\\" HYO "\\A.HLP", "C:\\" HYO "A.HLP"},
+        {"", "A.HLP", 32, "", ""},
+        {"C:\\dir", "", 32, "", ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.directory) + " " + row.name + " in " + std::to_string(row.size));
+        const char* expected = DoubleByteRun() ? row.expected932 : row.expected1252;
+        char path[32];
+        memset(path, '#', sizeof path);
+        EXPECT_EQ(expected[0] != '\0', MakeFilePath(path, row.size, row.directory, nullptr, row.name));
+        EXPECT_STREQ(expected, path);
+        for (int i = row.size; i < static_cast<int>(sizeof path); ++i)
+            EXPECT_EQ('#', path[i]) << "byte " << i;
+    }
+
+    // Beside a module, and named after it: this test program stands in for one.
+    char program[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameA(nullptr, program, sizeof program), 0u);
+    std::string own = program;
+    std::string directory = own.substr(0, FileNamePart(program) - program);
+    char path[MAX_PATH];
+    EXPECT_TRUE(MakeFilePath(path, sizeof path, nullptr, nullptr, "KELVARA.INI"));
+    EXPECT_EQ(directory + "KELVARA.INI", path);
+    EXPECT_TRUE(MakeModuleNamedPath(path, sizeof path, moduleInstance, "INF"));
+    EXPECT_EQ(own.substr(0, own.size() - 3) + "INF", path);
+    int fits = static_cast<int>(directory.size()) + 1;
+    EXPECT_FALSE(MakeFilePath(path, fits + 10, nullptr, moduleInstance, "KELVARA.INI"));
+    EXPECT_STREQ("", path);
+    EXPECT_FALSE(MakeModuleNamedPath(path, static_cast<int>(own.size()), nullptr, "INF"));
+    EXPECT_STREQ("", path);
 }
 
 }  // namespace

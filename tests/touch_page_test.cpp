@@ -202,7 +202,7 @@ protected:
         init->Release();
         PageCollector pages;
         EXPECT_EQ(S_OK, pages.AddFrom(extension));
-        moduleAfterAddPages = object->module;
+        moduleAfterAddPages = object->LoadedModule();
         extension->Release();  // the pages keep the object alive, as in Explorer
         EXPECT_FALSE(pages.pages.empty());
         if (!sheet.Show(pages.pages))
@@ -795,8 +795,8 @@ TEST_F(TouchPage, ActivationReleasesTheLoadedModule)
     ASSERT_TRUE(page);
     // AddPages loaded the file to look for bitmaps.
     ASSERT_NE(nullptr, moduleAfterAddPages);
-    ASSERT_NE(MODULE_UNAVAILABLE, moduleAfterAddPages);
-    EXPECT_EQ(nullptr, object->module);
+    EXPECT_EQ(nullptr, object->LoadedModule());
+    EXPECT_FALSE(object->ModuleUnavailable());
     ASSERT_EQ(1u, freedModules.size());
     EXPECT_EQ(moduleAfterAddPages, freedModules[0]);
     sheet.Destroy();
@@ -805,7 +805,8 @@ TEST_F(TouchPage, ActivationReleasesTheLoadedModule)
     freedModules.clear();
     page = Open({module, dir.WriteFile("a.txt", "a")});
     ASSERT_TRUE(page);
-    EXPECT_EQ(MODULE_UNAVAILABLE, object->module);
+    EXPECT_EQ(nullptr, object->LoadedModule());
+    EXPECT_TRUE(object->ModuleUnavailable());
     EXPECT_TRUE(freedModules.empty());
 }
 
