@@ -180,7 +180,7 @@ TEST_F(AboutPage, HelpOpensTopic10000OfTheInstallationDirectorysHelpFile)
         });
         EXPECT_TRUE(helpEnabled);
         if (row.path.empty()) {
-            EXPECT_EQ(0u, observer.help.size());
+            EXPECT_EQ(0u, observer.help.calls.size());
             continue;
         }
         EXPECT_EQ(1u, helpWhileOpen);
