@@ -23,8 +23,9 @@ bool GetModulePath(char* path, int size, HMODULE module)
 bool MakeFilePath(char* path, int size, const char* directory, HMODULE module, const char* fileName)
 {
     // A name longer than this could not fit any path of the suite's buffers either.
-    char loaded[MAX_PATH] = "";
+    char loaded[MAX_PATH];
     if (IS_INTRESOURCE(fileName)) {
+        loaded[0] = '\0';
         LoadStringA(moduleInstance, LOWORD(reinterpret_cast<ULONG_PTR>(fileName)), loaded, sizeof loaded);
         fileName = loaded;
     }
@@ -34,10 +35,7 @@ bool MakeFilePath(char* path, int size, const char* directory, HMODULE module, c
     // An empty directory would make the file relative to the current directory.
     if (!found || !path[0] || !fileName[0])
         return Refuse(path);
-    const char* last = FindLastChar(path, '\\');
-    if ((last && !last[1]) || AppendBounded(path, size, "\\"))
-        return AppendBounded(path, size, fileName) || Refuse(path);
-    return Refuse(path);
+    return (AddTrailingBackslash(path, size) && AppendBounded(path, size, fileName)) || Refuse(path);
 }
 
 bool MakeModuleNamedPath(char* path, int size, HMODULE module, const char* extension)

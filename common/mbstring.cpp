@@ -88,12 +88,8 @@ char* FileNamePart(char* path)
     return slash ? slash + 1 : path;
 }
 
-void AddTrailingBackslash(char* text, int size)
+bool AddTrailingBackslash(char* text, int size)
 {
-    int length = lstrlenA(text);
-    if (length == 0)
-        return;
     const char* last = FindLastChar(text, '\\');
-    if (last != text + length - 1)
-        AppendBounded(text, size, "\\");
+    return !text[0] || (last && !last[1]) || AppendBounded(text, size, "\\");
 }

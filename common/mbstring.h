@@ -22,8 +22,9 @@ bool ReplaceExtension(char* path, int size, const char* extension);
 // The part of path after its last backslash (path itself when it has none).
 char* FileNamePart(char* path);
 
-// Appends a backslash unless text is empty or already ends in one; cut to size.
-void AddTrailingBackslash(char* text, int size);
+// Appends a backslash unless text is empty or already ends in one; false when it
+// does not fit.
+bool AddTrailingBackslash(char* text, int size);
 
 // Appends source to target, cut to the size bytes of target on a whole character (a
 // double-byte character that does not fit is left out); false when it was cut.

@@ -130,8 +130,9 @@ TEST(MultibyteText, Utf8IsCutOnWholeCharactersAndBrokenSequencesHideNoSeparator)
     EXPECT_STREQ("x.INF", FileNamePart(broken));
 }
 
-// The results are cut to the buffer: nothing is written beyond size bytes.
-TEST(MultibyteText, ResultsAreCutToTheBuffer)
+// The results are cut to the buffer, or for a file path refused with an empty one
+// (a cut path names another file): nothing is written beyond size bytes.
+TEST(MultibyteText, ResultsStayInTheBuffer)
 {
     struct Case {
         const char* label;
@@ -146,6 +147,18 @@ TEST(MultibyteText, ResultsAreCutToTheBuffer)
         {"extension appended in part", "abcde", 8, "abcde.I", [](char* t, int n) { ReplaceExtension(t, n, "INF"); }},
         {"backslash to a full buffer", "abcdefg", 8, "abcdefg", [](char* t, int n) { AddTrailingBackslash(t, n); }},
         {"appended text", "ab", 5, "abxy", [](char* t, int n) { AppendBounded(t, n, "xyz"); }},
+        {"path that fits", "", 13, "C:\\dir\\A.HLP",
+         [](char* t, int n) { EXPECT_TRUE(MakeFilePath(t, n, "C:\\dir", nullptr, "A.HLP")); }},
+        {"path after a separator", "", 13, "C:\\dir\\A.HLP",
+         [](char* t, int n) { EXPECT_TRUE(MakeFilePath(t, n, "C:\\dir\\", nullptr, "A.HLP")); }},
+        {"path a byte too long", "", 12, "",
+         [](char* t, int n) { EXPECT_FALSE(MakeFilePath(t, n, "C:\\dir", nullptr, "A.HLP")); }},
+        {"path after a separator a byte too long", "", 12, "",
+         [](char* t, int n) { EXPECT_FALSE(MakeFilePath(t, n, "C:\\dir\\", nullptr, "A.HLP")); }},
+        {"path in no directory", "", 32, "",
+         [](char* t, int n) { EXPECT_FALSE(MakeFilePath(t, n, "", nullptr, "A.HLP")); }},
+        {"path without a name", "", 32, "",
+         [](char* t, int n) { EXPECT_FALSE(MakeFilePath(t, n, "C:\\dir", nullptr, "")); }},
     };
     for (const Case& row : cases) {
         SCOPED_TRACE(row.label);
@@ -160,37 +173,9 @@ TEST(MultibyteText, ResultsAreCutToTheBuffer)
     }
 }
 
-// A path is built whole or refused with an empty buffer: a cut one names another file.
-TEST(FilePaths, PathsThatDoNotFitAreRefusedNotCut)
+// A file beside a module, and named after it: this test program stands in for one.
+TEST(FilePaths, BesideAModuleAndNamedAfterIt)
 {
-    struct Row {
-        const char* directory;
-        const char* name;
-        int size;
-        const char* expected932;
-        const char* expected1252;
-    } rows[] = {
-        {"C:\\dir", "A.HLP", 32, "C:\\dir\\A.HLP", "C:\\dir\\A.HLP"},
-        {"C:\\dir\\", "A.HLP", 32, "C:\\dir\\A.HLP", "C:\\dir\\A.HLP"},
-        {"C:\\dir", "A.HLP", 13, "C:\\dir\\A.HLP", "C:\\dir\\A.HLP"},
-        {"C:\\dir", "A.HLP", 12, "", ""},
-        {"C:\\dir\\", "A.HLP", 12, "", ""},
-        {"C:\\" HYO, "A.HLP", 32, "C:\\" HYO "\\A.HLP", "C:\\" HYO "A.HLP"},
-        {"", "A.HLP", 32, "", ""},
-        {"C:\\dir", "", 32, "", ""},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(std::string(row.directory) + " " + row.name + " in " + std::to_string(row.size));
-        const char* expected = DoubleByteRun() ? row.expected932 : row.expected1252;
-        char path[32];
-        memset(path, '#', sizeof path);
-        EXPECT_EQ(expected[0] != '\0', MakeFilePath(path, row.size, row.directory, nullptr, row.name));
-        EXPECT_STREQ(expected, path);
-        for (int i = row.size; i < static_cast<int>(sizeof path); ++i)
-            EXPECT_EQ('#', path[i]) << "byte " << i;
-    }
-
-    // Beside a module, and named after it: this test program stands in for one.
     char program[MAX_PATH];
     ASSERT_GT(GetModuleFileNameA(nullptr, program, sizeof program), 0u);
     std::string own = program;
@@ -200,8 +185,8 @@ TEST(FilePaths, PathsThatDoNotFitAreRefusedNotCut)
     EXPECT_EQ(directory + "KELVARA.INI", path);
     EXPECT_TRUE(MakeModuleNamedPath(path, sizeof path, moduleInstance, "INF"));
     EXPECT_EQ(own.substr(0, own.size() - 3) + "INF", path);
-    int fits = static_cast<int>(directory.size()) + 1;
-    EXPECT_FALSE(MakeFilePath(path, fits + 10, nullptr, moduleInstance, "KELVARA.INI"));
+    int oneShort = static_cast<int>(directory.size()) + lstrlenA("KELVARA.INI");
+    EXPECT_FALSE(MakeFilePath(path, oneShort, nullptr, moduleInstance, "KELVARA.INI"));
     EXPECT_STREQ("", path);
     EXPECT_FALSE(MakeModuleNamedPath(path, static_cast<int>(own.size()), nullptr, "INF"));
     EXPECT_STREQ("", path);
