@@ -1,5 +1,6 @@
 // Install: the applet's own INF section, from the KELVARA.INF beside the applet.
 #include "applet.h"
+#include "module.h"
 #include <setupapi.h>
 
 extern "C" BOOL WINAPI Install(HWND owner)
@@ -8,7 +9,12 @@ extern "C" BOOL WINAPI Install(HWND owner)
     // Unlike the components, the applet hands its owner window on to the setup
     // library on both families. A failed install has been taken back.
     BOOL installed = InstallInfSection(owner);
-    if (installed)
+    if (installed) {
+        // Without it a standard user's settings could not be kept. Should it fail,
+        // the settings page says so when its write is refused.
+        if (!IsWindows95Family())
+            ShareSettingsFile();
         SetupPromptReboot(nullptr, owner, FALSE);
+    }
     return installed;
 }

@@ -10,6 +10,7 @@
 #include "scoped.h"
 #include "suite_keys.h"
 #include <setupapi.h>
+#include <shellapi.h>
 
 namespace {
 
@@ -140,6 +141,60 @@ bool LibraryFileIsGone(const char* path)
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
+// Whether this process holds the administrator rights of an elevated token. When
+// that cannot be told it counts as elevated, so that no copy starts another.
+bool RunsElevated()
+{
+    typedef BOOL(WINAPI * OpenProcessTokenFunction)(HANDLE, DWORD, PHANDLE);
+    typedef BOOL(WINAPI * GetTokenInformationFunction)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD);
+    auto openToken = reinterpret_cast<OpenProcessTokenFunction>(SecurityFunction("OpenProcessToken"));
+    auto getInformation = reinterpret_cast<GetTokenInformationFunction>(SecurityFunction("GetTokenInformation"));
+    HANDLE token = nullptr;
+    if (!openToken || !getInformation || !openToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return true;
+    TOKEN_ELEVATION elevation = {TRUE};
+    DWORD size = 0;
+    BOOL known = getInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+    CloseHandle(token);
+    return !known || elevation.TokenIsElevated;
+}
+
+// The removal was refused the component key's write access. From Windows Vista on,
+// the list of installed programs starts it without administrator rights: the same
+// command starts again with the "runas" verb, which asks for them, and this run
+// ends having changed nothing. Elsewhere the user sees why nothing is removed.
+int AskForRights(DWORD error)
+{
+    if (IsWindowsVistaOrLater() && !RunsElevated()) {
+        char system[MAX_PATH];
+        char program[MAX_PATH];
+        char applet[MAX_PATH];
+        UINT length = GetSystemDirectoryA(system, sizeof system);
+        if (length > 0 && length < sizeof system &&
+            MakeFilePath(program, sizeof program, system, nullptr, "rundll32.exe") &&
+            MakeModulePath(applet, sizeof applet, moduleInstance)) {
+            char parameters[MAX_PATH + 16];
+            wsprintfA(parameters, "\"%s\",Uninstall", applet);
+            SHELLEXECUTEINFOA execute = {};
+            execute.cbSize = sizeof execute;
+            // rundll32 ends as soon as this returns.
+            execute.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+            execute.lpVerb = "runas";
+            execute.lpFile = program;
+            execute.lpParameters = parameters;
+            execute.nShow = SW_SHOWNORMAL;
+            if (ShellExecuteExA(&execute))
+                return 0;
+            error = GetLastError();
+            // The user said no to the request for rights.
+            if (error == ERROR_CANCELLED)
+                return 0;
+        }
+    }
+    ShowSystemError(nullptr, error);
+    return 0;
+}
+
 }  // namespace
 
 BOOL UninstallComponent(HWND owner, const char* path, bool* libraryGone)
@@ -255,8 +310,10 @@ extern "C" int __cdecl Uninstall(void)
     char directory[MAX_PATH];
     char keyName[64];
     LoadComponentKeyName(keyName, sizeof keyName);
+    // Write access too, so that a user without the rights is stopped before anything
+    // changes.
     ScopedKey key;
-    if (key.Open(HKEY_LOCAL_MACHINE, keyName, KEY_READ)) {
+    if (key.Open(HKEY_LOCAL_MACHINE, keyName, KEY_READ | KEY_SET_VALUE)) {
         DWORD before = CountValues(key.Get());
         ReadInstallDirectory(key.Get(), directory, sizeof directory);
         if (before > 0) {
@@ -274,6 +331,8 @@ extern "C" int __cdecl Uninstall(void)
                 return 0;
         }
         key.Close();
+    } else if (key.Error() == ERROR_ACCESS_DENIED) {
+        return AskForRights(ERROR_ACCESS_DENIED);
     } else {
         ReadInstallDirectory(nullptr, directory, sizeof directory);
     }

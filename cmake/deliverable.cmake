@@ -111,12 +111,14 @@ endfunction()
 
 # kelvara_dist_file(<target name> <source> <file name in dist>)
 # Copies a data file (INF, INI) into build/dist. The sources hold the x86 INF
-# files; other architectures get them with the NT sections' decoration rewritten.
+# files; other architectures get them with the NT sections' decoration rewritten,
+# and every INF gets the project's version.
 function(kelvara_dist_file name source dest)
-  if(dest MATCHES "\\.INF$" AND NOT KELVARA_NT_DECORATION STREQUAL ".ntx86")
+  if(dest MATCHES "\\.INF$")
     add_custom_command(OUTPUT ${KELVARA_DIST_DIR}/${dest}
         COMMAND ${CMAKE_COMMAND} -DSOURCE=${source} -DDEST=${KELVARA_DIST_DIR}/${dest}
-                -DDECORATION=${KELVARA_NT_DECORATION} -P ${KELVARA_CMAKE_DIR}/inf_for_arch.cmake
+                -DDECORATION=${KELVARA_NT_DECORATION} -DVERSION=${PROJECT_VERSION}
+                -P ${KELVARA_CMAKE_DIR}/inf_for_arch.cmake
         DEPENDS ${source} ${KELVARA_CMAKE_DIR}/inf_for_arch.cmake)
   else()
     add_custom_command(OUTPUT ${KELVARA_DIST_DIR}/${dest}

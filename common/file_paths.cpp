@@ -38,6 +38,11 @@ bool MakeFilePath(char* path, int size, const char* directory, HMODULE module, c
     return (AddTrailingBackslash(path, size) && AppendBounded(path, size, fileName)) || Refuse(path);
 }
 
+bool MakeModulePath(char* path, int size, HMODULE module)
+{
+    return GetModulePath(path, size, module) || Refuse(path);
+}
+
 bool MakeModuleNamedPath(char* path, int size, HMODULE module, const char* extension)
 {
     return (GetModulePath(path, size, module) && ReplaceExtension(path, size, extension)) || Refuse(path);

@@ -10,3 +10,11 @@ inline bool IsWindows95Family()
 {
     return (GetVersion() & 0x80000000u) != 0;
 }
+
+// True on Windows Vista and later (NT 6.0 on), where a program may run without the
+// administrator rights of its user (User Account Control).
+inline bool IsWindowsVistaOrLater()
+{
+    DWORD version = GetVersion();
+    return !(version & 0x80000000u) && LOBYTE(LOWORD(version)) >= 6;
+}

@@ -14,6 +14,8 @@ public:
     KELVARA_NO_COPY(ScopedKey);
     HKEY Get() const { return key_; }
     explicit operator bool() const { return key_ != nullptr; }
+    // The answer of the last Open or Create.
+    LONG Error() const { return error_; }
     void Close() { if (key_) { RegCloseKey(key_); key_ = nullptr; } }
     // Opens parent\name; false (and no key) on failure.
     bool Open(HKEY parent, const char* name, REGSAM access)
@@ -36,11 +38,13 @@ private:
     // A failed call may leave anything in the handle.
     bool Take(LONG result)
     {
+        error_ = result;
         if (result != ERROR_SUCCESS)
             key_ = nullptr;
         return result == ERROR_SUCCESS;
     }
     HKEY key_ = nullptr;
+    LONG error_ = ERROR_SUCCESS;
 };
 
 class ScopedFile {

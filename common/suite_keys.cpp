@@ -7,21 +7,28 @@ namespace {
 struct SuiteKey {
     HKEY root;
     const char* path;
+    DWORD bit;  // in the record, which outlives a version of the suite
 };
 
-// Children before their parents. HKEY_CLASSES_ROOT "*" and "*\shellex" exist on
-// every Windows; they are listed for a system where they do not.
+// Children before their parents, the maker's key (which holds the record) last.
+// HKEY_CLASSES_ROOT "*" and "*\shellex" exist on every Windows, as do the Control
+// Panel's "Extended Properties" from Windows Vista on; they are listed for a system
+// where they do not.
 const SuiteKey kSuiteKeys[] = {
-    {HKEY_CLASSES_ROOT, "*\\shellex\\PropertySheetHandlers"},
-    {HKEY_CLASSES_ROOT, "*\\shellex"},
-    {HKEY_CLASSES_ROOT, "*"},
-    {HKEY_LOCAL_MACHINE, "Software\\Farrowmere\\ShellExt"},
-    {HKEY_LOCAL_MACHINE, "Software\\Farrowmere"},
+    {HKEY_CLASSES_ROOT, "*\\shellex\\PropertySheetHandlers", 1u << 0},
+    {HKEY_CLASSES_ROOT, "*\\shellex", 1u << 1},
+    {HKEY_CLASSES_ROOT, "*", 1u << 2},
+    {HKEY_LOCAL_MACHINE,
+     "Software\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Extended Properties\\System.ControlPanel.Category",
+     1u << 5},
+    {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Extended Properties", 1u << 6},
+    {HKEY_LOCAL_MACHINE, "Software\\Farrowmere\\ShellExt", 1u << 3},
+    {HKEY_LOCAL_MACHINE, "Software\\Farrowmere", 1u << 4},
 };
 const int kSuiteKeyCount = sizeof kSuiteKeys / sizeof kSuiteKeys[0];
 const int kMakerKey = kSuiteKeyCount - 1;
 
-// A REG_DWORD in the maker's key: bit i set when the suite created kSuiteKeys[i].
+// A REG_DWORD in the maker's key: a key's bit is set when the suite created it.
 const char kRecordName[] = "KelvaraCreatedKeys";
 
 bool SuiteKeyExists(int index)
@@ -72,7 +79,7 @@ DWORD AbsentSuiteKeys()
     DWORD absent = 0;
     for (int i = 0; i < kSuiteKeyCount; ++i)
         if (!SuiteKeyExists(i))
-            absent |= 1u << i;
+            absent |= kSuiteKeys[i].bit;
     return absent;
 }
 
@@ -87,14 +94,14 @@ bool RecordCreatedSuiteKeys(DWORD absentBefore)
                       &makerCreated))
         return false;
     if (makerCreated)
-        created |= 1u << kMakerKey;
+        created |= kSuiteKeys[kMakerKey].bit;
     return WriteRecord(maker.Get(), ReadRecord(maker.Get()) | created) == ERROR_SUCCESS;
 }
 
 void RemoveEmptySuiteKeys(DWORD mask)
 {
     for (int i = 0; i < kSuiteKeyCount; ++i) {
-        if ((mask & (1u << i)) && SuiteKeyIsEmpty(i))
+        if ((mask & kSuiteKeys[i].bit) && SuiteKeyIsEmpty(i))
             RegDeleteKeyA(kSuiteKeys[i].root, kSuiteKeys[i].path);
     }
 }

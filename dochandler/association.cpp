@@ -8,6 +8,7 @@
 #include "registry.h"
 #include "resource.h"
 #include "scoped.h"
+#include <shlobj.h>
 
 namespace {
 
@@ -83,9 +84,16 @@ void SaveAssociation(const AssociationNames& names, AssociationBefore* before)
     before->classExisted = KeyExists(HKEY_CLASSES_ROOT, names.className);
 }
 
+// Explorer keeps the icons of a type until it is told that an association changed.
+void AnnounceAssociationChange()
+{
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+}
+
 // A failed or stopped install puts ".doc" back as it was and removes the class only
 // when the install made it: over an installation, the class that ".doc" names stays.
-BOOL TakeBackInstall(const AssociationNames& names, const AssociationBefore& before)
+// docTaken: ".doc" had been made to name the class, which the shell may have seen.
+BOOL TakeBackInstall(const AssociationNames& names, const AssociationBefore& before, bool docTaken)
 {
     ScopedKey doc;
     if (doc.Open(HKEY_CLASSES_ROOT, names.docName, KEY_QUERY_VALUE | KEY_SET_VALUE)) {
@@ -94,6 +102,8 @@ BOOL TakeBackInstall(const AssociationNames& names, const AssociationBefore& bef
     }
     if (!before.classExisted)
         DeleteRegTree(HKEY_CLASSES_ROOT, names.className);
+    if (docTaken)
+        AnnounceAssociationChange();
     return FALSE;
 }
 
@@ -217,7 +227,8 @@ extern "C" BOOL WINAPI Install(HWND hwnd)
     const AssociationNames names;
     AssociationBefore before;
     SaveAssociation(names, &before);
-    auto takeBack = [&] { return TakeBackInstall(names, before); };
+    bool docTaken = false;
+    auto takeBack = [&] { return TakeBackInstall(names, before, docTaken); };
 
     char backupClass[32] = "";
     {
@@ -242,11 +253,13 @@ extern "C" BOOL WINAPI Install(HWND hwnd)
         bool backedUp = !backupClass[0] || WriteString(doc.Get(), names.backupName, backupClass) == ERROR_SUCCESS;
         if (!backedUp && !AskToContinue(hwnd))
             return takeBack();
-        if (backedUp && WriteString(doc.Get(), nullptr, names.className) != ERROR_SUCCESS && !AskToContinue(hwnd))
+        docTaken = backedUp && WriteString(doc.Get(), nullptr, names.className) == ERROR_SUCCESS;
+        if (backedUp && !docTaken && !AskToContinue(hwnd))
             return takeBack();
     }
     if (!InstallInfSection(IsWindows95Family() ? hwnd : nullptr))
         return takeBack();
+    AnnounceAssociationChange();
     return TRUE;
 }
 
@@ -294,9 +307,12 @@ extern "C" BOOL WINAPI Uninstall(HWND hwnd)
     }
     // Once the section has taken the component's value away nothing could remove
     // what is left of the class: a class that stays ends the removal here.
-    if (!DeleteRegTree(HKEY_CLASSES_ROOT, names.className) && KeyExists(HKEY_CLASSES_ROOT, names.className)) {
+    BOOL removed = FALSE;
+    if (!DeleteRegTree(HKEY_CLASSES_ROOT, names.className) && KeyExists(HKEY_CLASSES_ROOT, names.className))
         ShowMessage(hwnd, IDS_REGISTRY_FAILED, MB_ICONERROR);
-        return FALSE;
-    }
-    return UninstallInfSection(IsWindows95Family() ? hwnd : nullptr);
+    else
+        removed = UninstallInfSection(IsWindows95Family() ? hwnd : nullptr);
+    // ".doc" has changed, or its class has gone, whatever the later steps gave.
+    AnnounceAssociationChange();
+    return removed;
 }

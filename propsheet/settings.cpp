@@ -36,14 +36,15 @@ UINT ReadSetting(UINT keyId, UINT defaultValue)
     return GetPrivateProfileIntA(userSection, key, defaultValue, iniPath);
 }
 
-void WriteSetting(UINT keyId, UINT value)
+bool WriteSetting(UINT keyId, UINT value)
 {
-    if (!iniPath[0])
-        return;
+    if (!iniPath[0]) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
     char key[16];
     LoadKeyName(keyId, key, sizeof key);
     char text[16];
     wsprintfA(text, "%d", value);
-    // A failed write is not reported: the next read shows what the file holds.
-    WritePrivateProfileStringA(userSection, key, text, iniPath);
+    return WritePrivateProfileStringA(userSection, key, text, iniPath) != FALSE;
 }

@@ -16,4 +16,6 @@ enum : UINT {
 void InitSettingsLocation();
 
 UINT ReadSetting(UINT keyId, UINT defaultValue);
-void WriteSetting(UINT keyId, UINT value);
+// False, with the error as the thread's last error, when the value was not stored
+// (on the NT family a user without write access to the file).
+bool WriteSetting(UINT keyId, UINT value);

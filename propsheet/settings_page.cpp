@@ -1,5 +1,6 @@
 // The settings page that the Control Panel applet shows for this component.
 #include "help.h"
+#include "messages.h"
 #include "module.h"
 #include "pages.h"
 #include "resource.h"
@@ -28,7 +29,8 @@ void OnInitDialog(HWND page)
                  reinterpret_cast<LPARAM>(GetDlgItem(page, IDC_ENABLE)));
 }
 
-void OnApply(HWND page)
+// False when the flags could not be stored (the error is the thread's last error).
+bool OnApply(HWND page)
 {
     UINT value = 0;
     if (IsChecked(page, IDC_ENABLE)) {
@@ -41,7 +43,7 @@ void OnApply(HWND page)
         if (IsChecked(page, IDC_SHOW_BITMAPS))
             value |= kFlagBitmaps;
     }
-    WriteSetting(IDS_FLAGS_KEY, value);
+    return WriteSetting(IDS_FLAGS_KEY, value);
 }
 
 }  // namespace
@@ -73,8 +75,12 @@ INT_PTR CALLBACK PindrelSettingsPage(HWND page, UINT message, WPARAM wParam, LPA
     case WM_NOTIFY: {
         const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
         if (header->code == static_cast<UINT>(PSN_APPLY)) {
-            OnApply(page);
-            SetWindowLongPtrA(page, DWLP_MSGRESULT, PSNRET_NOERROR);
+            // A standard user may be refused the write: the sheet must not close as
+            // if the choices had been kept.
+            bool stored = OnApply(page);
+            if (!stored)
+                ShowSystemError(GetParent(page), GetLastError());
+            SetWindowLongPtrA(page, DWLP_MSGRESULT, stored ? PSNRET_NOERROR : PSNRET_INVALID_NOCHANGEPAGE);
         } else if (header->code == static_cast<UINT>(PSN_HELP)) {
             ShowHelp(page, 0);
         }

@@ -13,6 +13,7 @@
 #define IDS_OUT_OF_MEMORY       13002
 #define IDS_UNEXPECTED_ERROR    13003
 #define IDS_INSTALL_FAILED      13004   // "Failed to install %s."
+#define IDS_NEEDS_X64           13005   // the x86 files on 64-bit Windows
 
 // Icons: the program's icon and the dialog's big window icon
 #define IDI_SETUP               12000

@@ -92,12 +92,30 @@ void RestrictLibrarySearch()
         setDirectory("");
 }
 
+// A 32-bit process on 64-bit Windows. The x86 files installed there would register
+// in the 32-bit view of the registry while ".doc" and its class are shared by both
+// views: 64-bit Explorer would find the class without its icon handler. Windows 95
+// and NT 4.0 lack the function, and a 64-bit process always gets FALSE.
+bool RunsOn64BitWindows()
+{
+    typedef BOOL(WINAPI * IsWow64ProcessFunction)(HANDLE, PBOOL);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    auto isWow64Process =
+        kernel ? reinterpret_cast<IsWow64ProcessFunction>(GetProcAddress(kernel, "IsWow64Process")) : nullptr;
+    BOOL wow64 = FALSE;
+    return isWow64Process && isWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
 void RunSetup()
 {
+    moduleInstance = GetModuleHandleA(nullptr);
+    if (RunsOn64BitWindows()) {
+        ShowMessage(nullptr, IDS_NEEDS_X64, MB_ICONERROR);
+        return;
+    }
     RestrictLibrarySearch();
     if (AnotherCopyIsRunning())
         return;
-    moduleInstance = GetModuleHandleA(nullptr);
     GetSetupIniPath();
     if (!SetupIniNamesThisProduct()) {
         ShowMessage(nullptr, IDS_BAD_SETUP_INFO, MB_ICONERROR);
