@@ -13,6 +13,40 @@ typedef BOOL(WINAPI* InstallEntry)(HWND);
 typedef int(__cdecl* UninstallEntry)();
 
 const char kRemovalKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kelvara";
+const char kPropertiesKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Extended Properties";
+
+// A REG_DWORD value's number under HKEY_LOCAL_MACHINE; -1 when missing or of another type.
+long long Dword(const std::string& key, const std::string& name)
+{
+    RegistryValue value = ReadRegistryTree(HKEY_LOCAL_MACHINE, key).values[name];
+    if (value.type != REG_DWORD || value.data.size() != 4)
+        return -1;
+    return *reinterpret_cast<const DWORD*>(value.data.data());
+}
+
+// Whether the list lets the Users group (S-1-5-32-545) read and write the object
+// itself: an allowing entry without inheritance flags.
+bool GrantsUsersReadAndWrite(std::vector<BYTE> dacl)
+{
+    SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
+    PSID users = nullptr;
+    ACL* acl = reinterpret_cast<ACL*>(dacl.data());
+    ACL_SIZE_INFORMATION size = {};
+    if (dacl.empty() || !GetAclInformation(acl, &size, sizeof size, AclSizeInformation) ||
+        !AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_USERS, 0, 0, 0, 0, 0,
+                                  0, &users))
+        return false;
+    const DWORD wanted = FILE_GENERIC_READ | FILE_GENERIC_WRITE;
+    bool found = false;
+    for (DWORD i = 0; i < size.AceCount && !found; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        found = GetAce(acl, i, reinterpret_cast<void**>(&ace)) && ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+                (ace->Header.AceFlags & VALID_INHERIT_FLAGS) == 0 && (ace->Mask & wanted) == wanted &&
+                EqualSid(&ace->SidStart, users);
+    }
+    FreeSid(users);
+    return found;
+}
 
 class AppletInstall : public ::testing::Test {
 protected:
@@ -51,12 +85,13 @@ protected:
 
     std::vector<std::string> InstalledFiles() const
     {
-        return {system + "\\KELVARA.CPL", system + "\\ShellExt\\KELVARA.HLP", system + "\\ShellExt\\KELVARA.INF"};
+        return {system + "\\KELVARA.CPL", system + "\\ShellExt\\KELVARA.HLP", system + "\\ShellExt\\KELVARA.INF",
+                system + "\\ShellExt\\KELVARA.INI"};
     }
 
     std::string system;
     ComponentKey key;
-    SavedRegistryKeys removal{HKEY_LOCAL_MACHINE, {kRemovalKey}};
+    SavedRegistryKeys removal{HKEY_LOCAL_MACHINE, {kRemovalKey, kPropertiesKey}};
     // Installed from a directory named in every script the code page spells.
     TempDir source{"kvi.src" + AllScriptNames()};
     OwnerWindow installer{"Install Kelvara"};
@@ -74,12 +109,22 @@ TEST_F(AppletInstall, InstallsWhereControlPanelLoadsItAndUninstallRemovesItAll)
         DWORD version;
         const char* install;
         const char* uninstall;
+        const char* settings;  // the settings file there before the install, or null
     } rows[] = {
         {"95 family", kWindows98, "DefaultInstall", "DefaultUninstall"},
         {"NT family", kWindowsXp, "DefaultInstall" KELVARA_NT_DECORATION, "DefaultUninstall" KELVARA_NT_DECORATION},
+        {"NT 6.1 with a settings file", 0x1DB10106, "DefaultInstall" KELVARA_NT_DECORATION,
+         "DefaultUninstall" KELVARA_NT_DECORATION, "[root]\r\nPindrelFlags=7\r\n"},
     };
+    std::string settings = system + "\\ShellExt\\KELVARA.INI";
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
+        bool nt = !(row.version & 0x80000000);
+        std::string properties = DescribeRegistryTree(ReadRegistryTree(HKEY_LOCAL_MACHINE, kPropertiesKey));
+        if (row.settings) {
+            CreateDirectoryA((system + "\\ShellExt").c_str(), nullptr);
+            ASSERT_TRUE(CopyFileTo(source.WriteFile("KELVARA.INI", row.settings), settings));
+        }
         observer->Reset();
         observer->version = row.version;
 
@@ -95,8 +140,20 @@ TEST_F(AppletInstall, InstallsWhereControlPanelLoadsItAndUninstallRemovesItAll)
         EXPECT_EQ(nullptr, observer->rebootPrompts[0].queue);
         EXPECT_EQ(installer.Get(), observer->rebootPrompts[0].owner);
         EXPECT_FALSE(observer->rebootPrompts[0].scanOnly);
-        EXPECT_EQ((std::vector<std::string>{"open", "section", "reboot"}), observer->order);
+        EXPECT_EQ((nt ? std::vector<std::string>{"open", "section", "grant", "reboot"}
+                      : std::vector<std::string>{"open", "section", "reboot"}),
+                  observer->order);
         EXPECT_TRUE(boxes->Boxes().empty());
+        // On the NT family every user may change the settings.
+        EXPECT_EQ(nt, FileExists(settings));
+        EXPECT_EQ(row.settings ? row.settings : "", ReadWholeFile(settings));
+        ASSERT_EQ(nt ? 1u : 0u, observer->securitySets.size());
+        for (const SecurityCall& call : observer->securitySets) {
+            EXPECT_EQ(settings, call.path);
+            EXPECT_EQ(SE_FILE_OBJECT, call.type);
+            EXPECT_EQ(static_cast<SECURITY_INFORMATION>(DACL_SECURITY_INFORMATION), call.info);
+            EXPECT_TRUE(GrantsUsersReadAndWrite(call.dacl));
+        }
 
         // The applet in the system directory, the shared files in "ShellExt" below it.
         EXPECT_EQ(ReadWholeFile(source / "KELVARA.CPL"), ReadWholeFile(system + "\\KELVARA.CPL"));
@@ -106,6 +163,14 @@ TEST_F(AppletInstall, InstallsWhereControlPanelLoadsItAndUninstallRemovesItAll)
         EXPECT_EQ("Kelvara", RegistryString(HKEY_LOCAL_MACHINE, kRemovalKey, "DisplayName"));
         EXPECT_EQ("rundll32.exe " + system + "\\KELVARA.CPL,Uninstall",
                   RegistryString(HKEY_LOCAL_MACHINE, kRemovalKey, "UninstallString"));
+        EXPECT_EQ(KELVARA_VERSION, RegistryString(HKEY_LOCAL_MACHINE, kRemovalKey, "DisplayVersion"));
+        EXPECT_EQ("Farrowmere", RegistryString(HKEY_LOCAL_MACHINE, kRemovalKey, "Publisher"));
+        EXPECT_EQ(system + "\\KELVARA.CPL,0", RegistryString(HKEY_LOCAL_MACHINE, kRemovalKey, "DisplayIcon"));
+        EXPECT_EQ(1, Dword(kRemovalKey, "NoModify"));
+        EXPECT_EQ(1, Dword(kRemovalKey, "NoRepair"));
+        // Control Panel's category of the item, read by the NT family's shell.
+        EXPECT_EQ(nt ? 1 : -1,
+                  Dword(kPropertiesKey + std::string("\\System.ControlPanel.Category"), system + "\\KELVARA.CPL"));
 
         // The removal command's call: no component left, so the applet goes at once.
         observer->Reset();
@@ -125,6 +190,7 @@ TEST_F(AppletInstall, InstallsWhereControlPanelLoadsItAndUninstallRemovesItAll)
             EXPECT_FALSE(FileExists(path)) << path;
         EXPECT_FALSE(key.Exists());
         EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kRemovalKey));
+        EXPECT_EQ(properties, DescribeRegistryTree(ReadRegistryTree(HKEY_LOCAL_MACHINE, kPropertiesKey)));
         EXPECT_EQ(1u, observer->rebootPrompts.size());
         EXPECT_TRUE(boxes->Boxes().empty());
     }
@@ -160,6 +226,7 @@ TEST_F(AppletInstall, FailuresAreReportedAndOfferNoRestart)
         row.prepare();
         EXPECT_FALSE(install(installer.Get()));
         EXPECT_TRUE(observer->rebootPrompts.empty());
+        EXPECT_TRUE(observer->securitySets.empty());
         if (row.message.empty()) {
             EXPECT_EQ(before, boxes->Boxes().size());
             continue;

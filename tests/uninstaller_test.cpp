@@ -488,6 +488,57 @@ TEST_F(Uninstaller, DialogFollowsItsTemplate)
     }));
 }
 
+// A user without write access to the component key: the uninstaller changes nothing.
+TEST_F(Uninstaller, KeyClosedToWritesAsksForAdministratorRightsFromNt6On)
+{
+    const DWORD windows7 = 0x1DB10106, windows10 = 0x4563000A;
+    struct Row {
+        const char* name;
+        DWORD version, elevated, executeError;  // ShellExecuteExA's failure, 0 none
+        bool asks;                              // ShellExecuteExA is called
+        DWORD shownError;                       // the box's error, 0 for no box
+    } rows[] = {
+        {"NT 6.1", windows7, 0, 0, true, 0},
+        {"NT 10.0", windows10, 0, 0, true, 0},
+        {"NT 6.1, the user declines", windows7, 0, ERROR_CANCELLED, true, 0},
+        {"NT 6.1, the start fails", windows7, 0, ERROR_FILE_NOT_FOUND, true, ERROR_FILE_NOT_FOUND},
+        {"NT 6.1, already elevated", windows7, 1, 0, false, ERROR_ACCESS_DENIED},
+        {"NT 5.1", kWindowsXp, 0, 0, false, ERROR_ACCESS_DENIED},
+        {"95 family", kWindows98, 0, 0, false, ERROR_ACCESS_DENIED},
+    };
+    key.SetDirectory(temp.Path());
+    auto before = key.Values();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        observer.Reset();
+        observer.version = row.version;
+        observer.elevated = row.elevated;
+        observer.shellExecuteExError = row.executeError;
+        observer.denyKeyWrites = true;
+        size_t boxesBefore = boxes.Boxes().size();
+        dialogSeen = false;
+
+        EXPECT_EQ(0, Run());
+        EXPECT_FALSE(dialogSeen);
+        ASSERT_EQ(row.asks ? 1u : 0u, observer.shellExecuteExs.size());
+        for (const ShellExecuteCall& call : observer.shellExecuteExs) {
+            EXPECT_EQ(nullptr, call.owner);
+            EXPECT_EQ("runas", call.verb);
+            EXPECT_EQ(SystemDirectory() + "\\rundll32.exe", call.file);
+            EXPECT_EQ("\"" + DistPath("KELVARA.CPL") + "\",Uninstall", call.parameters);
+            EXPECT_EQ(SW_SHOWNORMAL, call.show);
+        }
+        std::vector<RecordedBox> expected;
+        if (row.shownError)
+            expected.push_back({nullptr, SystemErrorText(row.shownError), "Kelvara", MB_ICONERROR});
+        EXPECT_EQ(expected, std::vector<RecordedBox>(boxes.Boxes().begin() + boxesBefore, boxes.Boxes().end()));
+        EXPECT_TRUE(observer.sections.empty());
+        EXPECT_TRUE(observer.rebootPrompts.empty());
+        EXPECT_EQ(before, key.Values());
+        EXPECT_TRUE(SharedFilesStay());
+    }
+}
+
 TEST_F(Uninstaller, FailuresWhileTheDialogIsOpen)
 {
     std::string noRegistry = Localized("Failed to open the system registry.", "レジストリを開くことができません。");

@@ -83,6 +83,18 @@ HINSTANCE WINAPI RecordShellExecute(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR
     return reinterpret_cast<HINSTANCE>(33);
 }
 
+BOOL WINAPI AnswerShellExecuteEx(SHELLEXECUTEINFOA* info)
+{
+    observer->shellExecuteExs.push_back({info->hwnd, Text(info->lpVerb), Text(info->lpFile),
+                                         Text(info->lpParameters), Text(info->lpDirectory), info->nShow});
+    observer->order.push_back("execute");
+    if (observer->shellExecuteExError) {
+        SetLastError(observer->shellExecuteExError);
+        return FALSE;
+    }
+    return TRUE;
+}
+
 BOOL WINAPI RecordSection(HWND owner, HINF inf, PCSTR section, UINT flags, HKEY root, PCSTR source, UINT copyFlags,
                           PSP_FILE_CALLBACK_A callback, PVOID context, HDEVINFO devices, PSP_DEVINFO_DATA device)
 {
@@ -157,7 +169,46 @@ LONG WINAPI RecordKeyOpen(HKEY root, LPCSTR name, DWORD options, REGSAM access, 
             return ERROR_ACCESS_DENIED;
         }
     }
+    const REGSAM writes = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC | WRITE_OWNER |
+                          GENERIC_WRITE | GENERIC_ALL;
+    if (root == HKEY_LOCAL_MACHINE && observer->denyKeyWrites && (access & writes)) {
+        *key = nullptr;
+        return ERROR_ACCESS_DENIED;
+    }
     return RegOpenKeyExA(root, name, options, access, key);
+}
+
+// Checks the token through the real call, then answers the elevation the test chose.
+BOOL WINAPI AnswerTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID data, DWORD size,
+                                   PDWORD needed)
+{
+    if (!GetTokenInformation(token, kind, data, size, needed))
+        return FALSE;
+    if (kind == TokenElevation)
+        static_cast<TOKEN_ELEVATION*>(data)->TokenIsElevated = observer->elevated;
+    return TRUE;
+}
+
+// The list is freed after the call: a copy of it is kept.
+DWORD WINAPI RecordSecuritySet(LPSTR path, SE_OBJECT_TYPE type, SECURITY_INFORMATION info, PSID owner, PSID group,
+                               PACL dacl, PACL sacl)
+{
+    const BYTE* bytes = reinterpret_cast<const BYTE*>(dacl);
+    observer->securitySets.push_back(
+        {Text(path), type, info, std::vector<BYTE>(bytes, dacl ? bytes + dacl->AclSize : bytes)});
+    observer->order.push_back("grant");
+    return SetNamedSecurityInfoA(path, type, info, owner, group, dacl, sacl);
+}
+
+FARPROC WINAPI AnswerProcAddress(HMODULE module, LPCSTR name)
+{
+    if (!IS_INTRESOURCE(name) && module == GetModuleHandleA("advapi32.dll")) {
+        if (lstrcmpA(name, "GetTokenInformation") == 0)
+            return reinterpret_cast<FARPROC>(&AnswerTokenInformation);
+        if (lstrcmpA(name, "SetNamedSecurityInfoA") == 0)
+            return reinterpret_cast<FARPROC>(&RecordSecuritySet);
+    }
+    return GetProcAddress(module, name);
 }
 
 INT_PTR WINAPI RecordPropertySheet(LPCPROPSHEETHEADERA header)
@@ -192,6 +243,7 @@ AppletObserver::AppletObserver(HMODULE applet) : help(applet)
     keyOpenCount = 0;
     const ImportReplacement table[] = {
         {"shell32.dll", "ShellExecuteA", reinterpret_cast<const void*>(&RecordShellExecute)},
+        {"shell32.dll", "ShellExecuteExA", reinterpret_cast<const void*>(&AnswerShellExecuteEx)},
         {"setupapi.dll", "SetupInstallFromInfSectionA", reinterpret_cast<const void*>(&RecordSection)},
         {"setupapi.dll", "SetupOpenInfFileA", reinterpret_cast<const void*>(&RecordInfOpen)},
         {"setupapi.dll", "SetupInitDefaultQueueCallback", reinterpret_cast<const void*>(&AnswerQueueContext)},
@@ -201,6 +253,7 @@ AppletObserver::AppletObserver(HMODULE applet) : help(applet)
         {"kernel32.dll", "GlobalAlloc", reinterpret_cast<const void*>(&AnswerGlobalAlloc)},
         {"kernel32.dll", "LocalAlloc", reinterpret_cast<const void*>(&AnswerLocalAlloc)},
         {"advapi32.dll", "RegOpenKeyExA", reinterpret_cast<const void*>(&RecordKeyOpen)},
+        {"kernel32.dll", "GetProcAddress", reinterpret_cast<const void*>(&AnswerProcAddress)},
         {"comctl32.dll", "PropertySheetA", reinterpret_cast<const void*>(&RecordPropertySheet)},
     };
     PatchImports(applet, table, patches_);
@@ -217,8 +270,13 @@ void AppletObserver::Reset()
     version = 0;
     failSection = failQueueContext = false;
     failGlobalAllocFrom = failLocalAllocFrom = failKeyOpenFrom = 0;
+    denyKeyWrites = false;
+    shellExecuteExError = 0;
+    elevated = 1;
     help.calls.clear();
     shellExecutes.clear();
+    shellExecuteExs.clear();
+    securitySets.clear();
     sections.clear();
     infOpens.clear();
     rebootPrompts.clear();

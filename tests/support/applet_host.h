@@ -1,6 +1,6 @@
 // KELVARA.CPL under test: the component key it reads, a stand-in Control Panel
-// window, and the calls it makes at its import table (help, browser, setup
-// library, restart prompt, Windows version, library loads, the sheet's header).
+// window, and the calls it makes at its import table (help, browser, setup library,
+// restart prompt, Windows version, library loads, the sheet's header, security look-ups).
 #pragma once
 #include "help_recorder.h"
 #include "deliverables.h"
@@ -10,6 +10,7 @@
 #include "temp_files.h"
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <aclapi.h>
 #include <prsht.h>
 #include <functional>
 #include <memory>
@@ -54,6 +55,12 @@ struct RebootPrompt {
     HWND owner;
     BOOL scanOnly;
 };
+struct SecurityCall {  // SetNamedSecurityInfoA
+    std::string path;
+    SE_OBJECT_TYPE type;
+    SECURITY_INFORMATION info;
+    std::vector<BYTE> dacl;  // a copy of the list given, empty for none
+};
 struct SheetHeader {
     PROPSHEETHEADERA header;  // ppsp points to memory gone after the call
     std::string caption;
@@ -78,9 +85,17 @@ public:
     int failLocalAllocFrom = 0;
     // RegOpenKeyExA of the component key fails from this call on, 0 never.
     int failKeyOpenFrom = 0;
+    // RegOpenKeyExA of an HKEY_LOCAL_MACHINE key asking any write right is denied.
+    bool denyKeyWrites = false;
+    // ShellExecuteExA fails with this error; 0 reports a started program.
+    DWORD shellExecuteExError = 0;
+    // TokenElevation as the looked-up GetTokenInformation answers it (Wine's own: 1).
+    DWORD elevated = 1;
 
     HelpRecorder help;
     std::vector<ShellExecuteCall> shellExecutes;
+    std::vector<ShellExecuteCall> shellExecuteExs;
+    std::vector<SecurityCall> securitySets;
     std::vector<SectionCall> sections;
     std::vector<std::string> infOpens;
     std::vector<RebootPrompt> rebootPrompts;
