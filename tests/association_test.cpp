@@ -10,6 +10,8 @@
 #include "temp_files.h"
 #include "text.h"
 #include <gtest/gtest.h>
+#include <shlobj.h>
+#include <tuple>
 
 namespace {
 
@@ -59,6 +61,16 @@ RecordedBox NoBackup(HWND owner)
             kCaption, MB_YESNOCANCEL | MB_ICONEXCLAMATION};
 }
 
+// QUORBIN.DLL's SHChangeNotify calls (event, flags, items), each with the class that
+// ".doc" named when Explorer was told to read the associations again.
+using ChangeNotice = std::tuple<LONG, UINT, LPCVOID, LPCVOID, std::string>;
+std::vector<ChangeNotice> notices;
+
+void WINAPI RecordChangeNotify(LONG event, UINT flags, LPCVOID item1, LPCVOID item2)
+{
+    notices.emplace_back(event, flags, item1, item2, RegistryString(HKEY_CLASSES_ROOT, ".doc", nullptr));
+}
+
 std::string InstalledLibrary()
 {
     return SystemDirectory() + "\\ShellExt\\QUORBIN.DLL";
@@ -90,6 +102,9 @@ protected:
         version.reset(new ImportPatch(library->Get(), "kernel32.dll", "GetVersion",
                                       reinterpret_cast<const void*>(&FakeGetVersion)));
         ASSERT_TRUE(version->Applied());
+        notify.reset(new ImportPatch(library->Get(), "shell32.dll", "SHChangeNotify",
+                                     reinterpret_cast<const void*>(&RecordChangeNotify)));
+        notices.clear();
         NewBoxes();
         ASSERT_TRUE(boxes->Applied());
         owner = CreateWindowA("STATIC", "Install owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
@@ -98,6 +113,7 @@ protected:
     void TearDown() override
     {
         boxes.reset();
+        notify.reset();
         version.reset();
         library.reset();
         if (owner)
@@ -156,6 +172,15 @@ protected:
     }
 
     void ExpectBoxes(const std::vector<RecordedBox>& expected) { EXPECT_EQ(expected, boxes->Boxes()); }
+    // count notices since the last look that associations changed, each given once
+    // ".doc" was as it is now.
+    void ExpectNotices(size_t count)
+    {
+        EXPECT_TRUE(notify->Applied()) << "QUORBIN.DLL does not import SHChangeNotify";
+        ChangeNotice changed{SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr, Value(".doc")};
+        EXPECT_EQ(std::vector<ChangeNotice>(count, changed), notices);
+        notices.clear();
+    }
 
     RegistryTree Tree(const std::string& path) { return ReadRegistryTree(HKEY_CLASSES_ROOT, path); }
     std::string Value(const std::string& path, const char* name = nullptr, bool* exists = nullptr)
@@ -179,6 +204,7 @@ protected:
     TempDir temp{"kvtasc"};
     std::unique_ptr<LoadedLibrary> library;
     std::unique_ptr<ImportPatch> version;
+    std::unique_ptr<ImportPatch> notify;
     std::unique_ptr<MessageBoxScript> boxes;
     InstallFn install = nullptr;
     InstallFn uninstall = nullptr;
@@ -246,12 +272,14 @@ TEST_P(RoundTrip, UninstallRestoresTheAssociationAndLeavesNothing)
     ASSERT_TRUE(leavesOnly.Applied());
 
     ASSERT_TRUE(install(owner));
+    ExpectNotices(1);
     EXPECT_EQ("Quorbin", Value(".doc"));
     bool exists = false;
     RegistryString(HKEY_LOCAL_MACHINE, kApprovedKey, kClassId, &exists);
     EXPECT_EQ(GetParam() == kWindowsXp, exists) << "approval is an NT entry";
     ASSERT_TRUE(uninstall(owner));
     ExpectBoxes({});
+    ExpectNotices(1);
 
     EXPECT_EQ(doc, Tree(".doc")) << DescribeRegistryTree(Tree(".doc"));
     EXPECT_EQ(txt, Tree(".txt"));
@@ -369,15 +397,18 @@ TEST_F(Association, NoToTheQuestionTakesBackThisInstallOnly)
 {
     MakeClasses();
     ASSERT_TRUE(install(owner));
+    ExpectNotices(1);
     RegistryTree installedClass = Tree("Quorbin"), installedDoc = Tree(".doc");
     DeleteRegistryTree(HKEY_CLASSES_ROOT, textClass + "\\shell");
     boxes->Answer({IDNO});
     EXPECT_FALSE(install(owner));
     ExpectBoxes({ContinueAfterError(owner)});
+    ExpectNotices(0);
     EXPECT_EQ(installedClass, Tree("Quorbin")) << DescribeRegistryTree(Tree("Quorbin"));
     EXPECT_EQ(installedDoc, Tree(".doc"));
     EXPECT_TRUE(RegistryKeyExists(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kClassId));
     ASSERT_TRUE(uninstall(owner));
+    ExpectNotices(1);
     RemoveComponent();
 
     MakeClasses();
@@ -387,6 +418,7 @@ TEST_F(Association, NoToTheQuestionTakesBackThisInstallOnly)
     boxes->Answer({IDNO});
     EXPECT_FALSE(install(owner));
     ExpectBoxes({ContinueAfterError(owner)});
+    ExpectNotices(0);
     EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, "Quorbin"));
     EXPECT_EQ(doc, Tree(".doc"));
     EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kClassId));
@@ -541,17 +573,20 @@ TEST_F(Association, UninstallAfterAnotherProgramTookDotDocOver)
     struct Row {
         int answer;
         BOOL result;
-    } rows[] = {{IDYES, TRUE}, {IDNO, FALSE}};
+        size_t notified;
+    } rows[] = {{IDYES, TRUE, 1}, {IDNO, FALSE, 0}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.answer);
         MakeClasses();
         ASSERT_TRUE(install(owner));
+        ExpectNotices(1);
         ASSERT_TRUE(SetRegistryString(HKEY_CLASSES_ROOT, ".doc", nullptr, "KvtOtherWordProcessor"));
         RegistryTree doc = Tree(".doc");
         NewBoxes();
         boxes->Answer({row.answer});
         EXPECT_EQ(row.result, uninstall(owner));
         ExpectBoxes({NotAssociated(owner)});
+        ExpectNotices(row.notified);
         // The association stays as the other program left it; the backup is the
         // component's own and goes with it.
         if (row.result)
@@ -574,16 +609,18 @@ TEST_F(Association, UninstallWithoutTheBackupAsks)
         BOOL result;
         bool dotDocNamesQuorbin;  // else ".doc" has no default value
         bool classRemoved;
+        size_t notified;
     } rows[] = {
-        {"Yes", "", IDYES, TRUE, false, true},
-        {"No", "", IDNO, TRUE, true, true},
-        {"Cancel", "", IDCANCEL, FALSE, true, false},
-        {"backup of 32 characters, Cancel", std::string(32, 'b'), IDCANCEL, FALSE, true, false},
+        {"Yes", "", IDYES, TRUE, false, true, 1},
+        {"No", "", IDNO, TRUE, true, true, 1},
+        {"Cancel", "", IDCANCEL, FALSE, true, false, 0},
+        {"backup of 32 characters, Cancel", std::string(32, 'b'), IDCANCEL, FALSE, true, false, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         MakeClasses();
         ASSERT_TRUE(install(owner));
+        ExpectNotices(1);
         DeleteRegistryValue(HKEY_CLASSES_ROOT, ".doc", "QuorbinBackup");
         if (!row.backup.empty())
             ASSERT_TRUE(SetRegistryString(HKEY_CLASSES_ROOT, ".doc", "QuorbinBackup", row.backup));
@@ -591,6 +628,7 @@ TEST_F(Association, UninstallWithoutTheBackupAsks)
         boxes->Answer({row.answer});
         EXPECT_EQ(row.result, uninstall(owner));
         ExpectBoxes({NoBackup(owner)});
+        ExpectNotices(row.notified);
         bool exists = true;
         std::string value = Value(".doc", nullptr, &exists);
         EXPECT_EQ(row.dotDocNamesQuorbin, exists);
@@ -633,6 +671,7 @@ TEST_F(Association, InfErrorsAreReportedAndTheRegistryWorkTakenBack)
                                                    "INF ファイルにエラー行が含まれています。\nファイル : ") +
                                              inf + Localized("\nLine: 12", "\n行 : 12");
         ExpectBoxes({{row.expectedOwner, text, kCaption, MB_ICONERROR}});
+        ExpectNotices(1);  // ".doc" named the class before the section ran
         EXPECT_EQ(doc, Tree(".doc")) << DescribeRegistryTree(Tree(".doc"));
         EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, "Quorbin"));
         EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kClassId));

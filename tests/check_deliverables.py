@@ -5,6 +5,7 @@ the libraries every Windows has and only their ANSI forms, and exports exactly t
 names it must.
 For machine x86-64 (build/dist64): PE32+ for x86-64 and subsystem version 5.2,
 the lowest that 64-bit Windows loads.
+SETUP.EXE (both) carries an application manifest that asks for an administrator.
 
 usage: check_deliverables.py <objdump> <dist directory or one file> [i386|x86-64]
 """
@@ -13,6 +14,7 @@ import re
 import struct
 import subprocess
 import sys
+import xml.etree.ElementTree as ElementTree
 
 # Libraries that every Windows 95 and NT 4.0 has, English editions included, and the
 # setup library that the INF runner needs. IMM32.DLL is not among them: only the Far
@@ -122,6 +124,46 @@ def foreign_instructions(objdump, path):
                 yield m.group(1), m.group(2)
 
 
+def manifest_problems(data):
+    """What is wrong with the application manifest (resource type 24, id 1, any
+    language) by which Windows Vista and later start the program elevated."""
+    pe = struct.unpack_from('<I', data, 0x3c)[0]
+    count, optional_size = struct.unpack_from('<H12xH', data, pe + 6)
+    pe32 = struct.unpack_from('<H', data, pe + 24)[0] == 0x10b
+    root = struct.unpack_from('<I', data, pe + 24 + (96 if pe32 else 112) + 2 * 8)[0]
+    sections = [struct.unpack_from('<4I', data, h + 8)
+                for h in range(pe + 24 + optional_size, pe + 24 + optional_size + 40 * count, 40)]
+
+    def at(rva):  # the file offset of an address in the image
+        return next((raw + rva - va for size, va, _, raw in sections if va <= rva < va + size), None)
+
+    # Type 24, id 1, then the first language; each level's entries follow a 16-byte header.
+    target = 0 if root else None
+    for wanted in (24, 1, None):
+        table = at(root + target) if target is not None else None
+        entries = [] if table is None else [struct.unpack_from('<II', data, table + 16 + 8 * i)
+                                            for i in range(sum(struct.unpack_from('<HH', data, table + 12)))]
+        target = next((t & 0x7fffffff for ident, t in entries if wanted in (None, ident)), None)
+    if target is None:
+        return ['no application manifest (resource 24, id 1)']
+    rva, size = struct.unpack_from('<II', data, at(root + target))
+    raw = data[at(rva):at(rva) + size]
+    trust = [e for e in ElementTree.fromstring(raw).iter() if e.tag.endswith('}trustInfo')]
+    tags = re.findall(r'<[\w:]*trustInfo\b([^>]*)>(.*?)</[\w:]*trustInfo>', raw.decode('utf-8-sig'), re.S)
+    if len(trust) != 1 or len(tags) != 1:
+        return [f'{len(trust)} trustInfo elements in a namespace, not 1']
+    problems = []
+    ns = trust[0].tag[:-len('trustInfo')]
+    declared, inside = len(re.findall(r'\bxmlns\b', tags[0][0])), tags[0][1].count('xmlns')
+    # Windows reads trustInfo in the namespace of version 2 or 3 only.
+    if (declared, inside) != (1, 0) or ns not in ('{urn:schemas-microsoft-com:asm.v%d}' % v for v in (2, 3)):
+        problems.append(f'trustInfo in {ns}: {declared} namespace declarations on it and {inside} inside, not 1 and 0')
+    levels = [e.attrib for e in trust[0].findall(f'{ns}security/{ns}requestedPrivileges/{ns}requestedExecutionLevel')]
+    if levels != [{'level': 'requireAdministrator', 'uiAccess': 'false'}]:
+        problems.append(f'requested execution levels {levels}, not one level="requireAdministrator" uiAccess="false"')
+    return problems
+
+
 def check(objdump, path, machine):
     name = os.path.basename(path).upper()
     problems = []
@@ -147,6 +189,8 @@ def check(objdump, path, machine):
         missing = EXPORTS[name] - info['exports']
         extra = info['exports'] - EXPORTS[name]
         problems.append(f'exports differ: missing {sorted(missing)}, extra {sorted(extra)}')
+    if name == 'SETUP.EXE':
+        problems += manifest_problems(open(path, 'rb').read())
     return problems
 
 

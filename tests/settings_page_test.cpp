@@ -6,9 +6,11 @@
 #include "modal_driver.h"
 #include "pindrel_copy.h"
 #include "sheet_host.h"
+#include "text.h"
 #include <gtest/gtest.h>
 #include <cpl.h>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -26,6 +28,13 @@ std::string BoxStates(HWND page)
             enabled += IsWindowEnabled(GetDlgItem(page, id)) ? '1' : '0';
     }
     return checked + "/" + enabled;
+}
+
+// WritePrivateProfileStringA as on a settings file the user may not write to.
+BOOL WINAPI DenyWrite(LPCSTR, LPCSTR, LPCSTR, LPCSTR)
+{
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
 }
 
 class SettingsPage : public AppletTest {
@@ -127,6 +136,48 @@ TEST_F(SettingsPage, OkWritesWhatTheBoxesShow)
         }, PSBTN_OK);
         EXPECT_EQ(row.written, Stored());
     }
+}
+
+TEST_F(SettingsPage, OkWhoseWriteIsDeniedShowsTheErrorAndKeepsTheSheetOpenUntilCancel)
+{
+    Store(39);
+    std::string before = ReadWholeFile(IniPath());
+    HMODULE held = nullptr;
+    std::unique_ptr<MessageBoxScript> boxes;
+    std::unique_ptr<ImportPatch> denied;
+    std::unique_ptr<ModalDriver> afterOk;
+    HWND shown = nullptr, settingsPage = nullptr, pageAfterOk = nullptr;
+    EXPECT_TRUE(OpenSheet([&](HWND sheet) {
+        PumpMessages();
+        shown = sheet;
+        settingsPage = CurrentSheetPage(sheet);
+        // The test's own reference keeps the patched library loaded after the sheet.
+        held = LoadLibraryA(pindrel.c_str());
+        boxes.reset(new MessageBoxScript(held));
+        denied.reset(new ImportPatch(held, "kernel32.dll", "WritePrivateProfileStringA",
+                                     reinterpret_cast<const void*>(&DenyWrite)));
+        ASSERT_TRUE(boxes->Applied() && denied->Applied());
+        ClickButton(settingsPage, 20001);
+        PressSheetButton(sheet, PSBTN_OK);
+        // A modal sheet that OK closed ends at its loop's next turn: only one still
+        // open meets this second driver.
+        afterOk.reset(new ModalDriver(IsPropertySheetWindow, [&](HWND stillOpen) {
+            pageAfterOk = CurrentSheetPage(stillOpen);
+            denied.reset();  // a write at Cancel reaches the file
+            PressSheetButton(stillOpen, PSBTN_CANCEL);
+        }));
+    }));
+    ASSERT_TRUE(boxes && afterOk);
+    EXPECT_TRUE(afterOk->Ran()) << "OK closed the sheet";
+    EXPECT_EQ(settingsPage, pageAfterOk);
+    RecordedBox denial{shown, SystemErrorText(ERROR_ACCESS_DENIED), "Pindrel", MB_ICONERROR};
+    EXPECT_EQ(std::vector<RecordedBox>{denial}, boxes->Boxes());
+    EXPECT_EQ(before, ReadWholeFile(IniPath()));
+    afterOk.reset();
+    denied.reset();
+    boxes.reset();
+    FreeLibrary(held);
+    EXPECT_FALSE(IsModuleLoaded(pindrel));
 }
 
 TEST_F(SettingsPage, EverythingClearedSwitchesTheExtensionOffAtTheNextOpening)

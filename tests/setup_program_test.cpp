@@ -2,6 +2,7 @@
 // its Setup.ini and stand-in component libraries, its dialog driven from outside.
 #include "deliverables.h"
 #include "foreign_windows.h"
+#include "registry_snapshot.h"
 #include "temp_files.h"
 #include "text.h"
 #include <gtest/gtest.h>
@@ -557,5 +558,47 @@ TEST(SetupProgramPaths, NamesInAnyScriptAndTrailBytesOfABackslash)
         EXPECT_EQ((std::vector<std::string>{"ALPHA|Install Kelvara", "APPLET|Install Kelvara"}), setup.InstallLog());
     }
 }
+
+#ifdef KELVARA_X86_DIST
+// In the x64 tree's 64-bit prefixes the x86 SETUP.EXE gets IsWow64Process TRUE, as on
+// 64-bit Windows: one ownerless box sends the user to the x64 archive, and the program
+// ends without a trace in either view of the registry.
+TEST(SetupProgramX86, On64BitWindowsPointsToTheX64ArchiveAndInstallsNothing)
+{
+    const std::string program = std::string(KELVARA_X86_DIST) + "\\SETUP.EXE";
+    auto snapshots = [] {
+        std::vector<RegistrySnapshot> taken;
+        for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+            for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT}) {
+                HKEY key = nullptr;
+                EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExA(root, root == HKEY_CLASSES_ROOT ? "" : "Software", 0,
+                                                       KEY_READ | view, &key));
+                taken.push_back(RegistrySnapshot::Take(key, ""));
+                RegCloseKey(key);
+            }
+        }
+        return taken;
+    };
+    std::vector<RegistrySnapshot> before = snapshots();
+    RunningProgram run(program, SystemDirectory());
+    ASSERT_TRUE(run.Started()) << program;
+    ForeignMessageBox box = WaitForMessageBox(run);
+    // Checked before the box is answered: the installation's dialog must never get an OK.
+    ASSERT_EQ(JapaneseRun() ? Wide(u8"この Kelvara は 32 ビット版 Windows 用です。\n"
+                                   u8"64 ビット版 Windows では x64 用アーカイブの SETUP.EXE を実行してください。")
+                            : L"This copy of Kelvara is for 32-bit Windows.\n"
+                              L"On 64-bit Windows, run SETUP.EXE from the x64 archive.",
+              box.text) << Utf8(box.text);
+    EXPECT_EQ(L"Kelvara", box.caption);
+    EXPECT_EQ(nullptr, box.owner);
+    EXPECT_TRUE(DismissMessageBox(box.window));
+    EXPECT_TRUE(run.WaitForExit()) << "the program goes on after the box";
+    EXPECT_EQ(0u, run.ExitCode());
+    std::vector<RegistrySnapshot> after = snapshots();
+    for (size_t i = 0; i < before.size(); ++i)
+        EXPECT_EQ("", DescribeDifferences(CompareSnapshots(before[i], after[i])))
+            << (i % 2 ? "HKEY_CLASSES_ROOT" : "HKLM\\Software") << (i < 2 ? ", 32-bit view" : ", 64-bit view");
+}
+#endif
 
 }  // namespace
