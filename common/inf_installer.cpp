@@ -26,8 +26,8 @@ HINF OpenInf(HWND hwnd, const char* infPath)
     if (inf == INVALID_HANDLE_VALUE) {
         if (errorLine != 0)
             ShowMessage(hwnd, messageSettings.infErrorLineId, MB_ICONERROR, infPath, errorLine);
-        else
-            ShowSystemError(hwnd, GetLastError());
+        else  // the system's text is shown without an owner, on both families
+            ShowSystemError(nullptr, GetLastError());
     }
     return inf;
 }

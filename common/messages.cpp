@@ -44,7 +44,7 @@ int ShowMessage(HWND hwnd, UINT stringId, UINT mbType, ...)
     return MessageBoxA(hwnd, messageSettings.text, caption, mbType);
 }
 
-int ShowSystemError(HWND, DWORD errorCode)
+int ShowSystemError(HWND hwnd, DWORD errorCode)
 {
     char caption[32] = "";
     LoadCaption(caption, sizeof caption);
@@ -56,7 +56,7 @@ int ShowSystemError(HWND, DWORD errorCode)
     if (!FormatMessageA(flags, nullptr, errorCode, GetUserDefaultLangID(), reinterpret_cast<char*>(&text), 0,
                         nullptr))
         FormatMessageA(flags, nullptr, errorCode, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    int result = MessageBoxA(nullptr, text ? text : "", caption, MB_ICONERROR);
+    int result = MessageBoxA(hwnd, text ? text : "", caption, MB_ICONERROR);
     if (text)
         LocalFree(text);
     return result;

@@ -27,8 +27,8 @@ extern const MessageSettings messageSettings;
 int ShowMessage(HWND hwnd, UINT stringId, UINT mbType, ...);
 
 // The system's text for errorCode in the user's language (in the system's choice of
-// language when it has none in that one), error icon, no owner window whatever hwnd
-// is; an empty text when the system has none.
+// language when it has none in that one), error icon, owned by hwnd (may be null);
+// an empty text when the system has none.
 int ShowSystemError(HWND hwnd, DWORD errorCode);
 
 // Formats template into target of targetSize bytes, cut to fit (wvsprintfA alone

@@ -81,6 +81,7 @@ INT_PTR CALLBACK PindrelSettingsPage(HWND page, UINT message, WPARAM wParam, LPA
             if (!stored)
                 ShowSystemError(GetParent(page), GetLastError());
             SetWindowLongPtrA(page, DWLP_MSGRESULT, stored ? PSNRET_NOERROR : PSNRET_INVALID_NOCHANGEPAGE);
+            return TRUE;  // the sheet reads the answer only then
         } else if (header->code == static_cast<UINT>(PSN_HELP)) {
             ShowHelp(page, 0);
         }
