@@ -14,39 +14,7 @@ typedef int(__cdecl* UninstallEntry)();
 
 const char kRemovalKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kelvara";
 const char kPropertiesKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Extended Properties";
-
-// A REG_DWORD value's number under HKEY_LOCAL_MACHINE; -1 when missing or of another type.
-long long Dword(const std::string& key, const std::string& name)
-{
-    RegistryValue value = ReadRegistryTree(HKEY_LOCAL_MACHINE, key).values[name];
-    if (value.type != REG_DWORD || value.data.size() != 4)
-        return -1;
-    return *reinterpret_cast<const DWORD*>(value.data.data());
-}
-
-// Whether the list lets the Users group (S-1-5-32-545) read and write the object
-// itself: an allowing entry without inheritance flags.
-bool GrantsUsersReadAndWrite(std::vector<BYTE> dacl)
-{
-    SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
-    PSID users = nullptr;
-    ACL* acl = reinterpret_cast<ACL*>(dacl.data());
-    ACL_SIZE_INFORMATION size = {};
-    if (dacl.empty() || !GetAclInformation(acl, &size, sizeof size, AclSizeInformation) ||
-        !AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_USERS, 0, 0, 0, 0, 0,
-                                  0, &users))
-        return false;
-    const DWORD wanted = FILE_GENERIC_READ | FILE_GENERIC_WRITE;
-    bool found = false;
-    for (DWORD i = 0; i < size.AceCount && !found; ++i) {
-        ACCESS_ALLOWED_ACE* ace = nullptr;
-        found = GetAce(acl, i, reinterpret_cast<void**>(&ace)) && ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
-                (ace->Header.AceFlags & VALID_INHERIT_FLAGS) == 0 && (ace->Mask & wanted) == wanted &&
-                EqualSid(&ace->SidStart, users);
-    }
-    FreeSid(users);
-    return found;
-}
+const RegistryValue kOne{REG_DWORD, std::string("\1\0\0\0", 4)};
 
 class AppletInstall : public ::testing::Test {
 protected:
@@ -141,18 +109,25 @@ TEST_F(AppletInstall, InstallsWhereControlPanelLoadsItAndUninstallRemovesItAll)
         EXPECT_EQ(installer.Get(), observer->rebootPrompts[0].owner);
         EXPECT_FALSE(observer->rebootPrompts[0].scanOnly);
         EXPECT_EQ((nt ? std::vector<std::string>{"open", "section", "grant", "reboot"}
-                      : std::vector<std::string>{"open", "section", "reboot"}),
-                  observer->order);
+                      : std::vector<std::string>{"open", "section", "reboot"}), observer->order);
         EXPECT_TRUE(boxes->Boxes().empty());
         // On the NT family every user may change the settings.
         EXPECT_EQ(nt, FileExists(settings));
         EXPECT_EQ(row.settings ? row.settings : "", ReadWholeFile(settings));
-        ASSERT_EQ(nt ? 1u : 0u, observer->securitySets.size());
-        for (const SecurityCall& call : observer->securitySets) {
+        for (SecurityCall& call : observer->securitySets) {
             EXPECT_EQ(settings, call.path);
             EXPECT_EQ(SE_FILE_OBJECT, call.type);
             EXPECT_EQ(static_cast<SECURITY_INFORMATION>(DACL_SECURITY_INFORMATION), call.info);
-            EXPECT_TRUE(GrantsUsersReadAndWrite(call.dacl));
+            // An allowing entry without inheritance flags lets Users read and write the file itself.
+            BYTE users[] = {SID_REVISION, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x21, 2, 0, 0};  // S-1-5-32-545
+            const DWORD wanted = FILE_GENERIC_READ | FILE_GENERIC_WRITE;
+            ACL* acl = call.dacl.empty() ? nullptr : reinterpret_cast<ACL*>(call.dacl.data());
+            ACCESS_ALLOWED_ACE* ace = nullptr;
+            bool granted = false;
+            for (DWORD i = 0; acl && !granted && GetAce(acl, i, reinterpret_cast<void**>(&ace)); ++i)
+                granted = ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE && (ace->Mask & wanted) == wanted &&
+                          !(ace->Header.AceFlags & VALID_INHERIT_FLAGS) && EqualSid(&ace->SidStart, users);
+            EXPECT_TRUE(granted);
         }
 
         // The applet in the system directory, the shared files in "ShellExt" below it.
@@ -166,11 +141,11 @@ TEST_F(AppletInstall, InstallsWhereControlPanelLoadsItAndUninstallRemovesItAll)
         EXPECT_EQ(KELVARA_VERSION, RegistryString(HKEY_LOCAL_MACHINE, kRemovalKey, "DisplayVersion"));
         EXPECT_EQ("Farrowmere", RegistryString(HKEY_LOCAL_MACHINE, kRemovalKey, "Publisher"));
         EXPECT_EQ(system + "\\KELVARA.CPL,0", RegistryString(HKEY_LOCAL_MACHINE, kRemovalKey, "DisplayIcon"));
-        EXPECT_EQ(1, Dword(kRemovalKey, "NoModify"));
-        EXPECT_EQ(1, Dword(kRemovalKey, "NoRepair"));
+        EXPECT_EQ(kOne, ReadRegistryTree(HKEY_LOCAL_MACHINE, kRemovalKey).values["NoModify"]);
+        EXPECT_EQ(kOne, ReadRegistryTree(HKEY_LOCAL_MACHINE, kRemovalKey).values["NoRepair"]);
         // Control Panel's category of the item, read by the NT family's shell.
-        EXPECT_EQ(nt ? 1 : -1,
-                  Dword(kPropertiesKey + std::string("\\System.ControlPanel.Category"), system + "\\KELVARA.CPL"));
+        auto category = ReadRegistryTree(HKEY_LOCAL_MACHINE, kPropertiesKey).subkeys["System.ControlPanel.Category"];
+        EXPECT_EQ(nt ? kOne : RegistryValue(), category.values[system + "\\KELVARA.CPL"]);
 
         // The removal command's call: no component left, so the applet goes at once.
         observer->Reset();

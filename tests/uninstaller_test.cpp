@@ -491,20 +491,18 @@ TEST_F(Uninstaller, DialogFollowsItsTemplate)
 // A user without write access to the component key: the uninstaller changes nothing.
 TEST_F(Uninstaller, KeyClosedToWritesAsksForAdministratorRightsFromNt6On)
 {
-    const DWORD windows7 = 0x1DB10106, windows10 = 0x4563000A;
     struct Row {
         const char* name;
-        DWORD version, elevated, executeError;  // ShellExecuteExA's failure, 0 none
-        bool asks;                              // ShellExecuteExA is called
-        DWORD shownError;                       // the box's error, 0 for no box
+        DWORD version, elevated, executeError, shownError;  // the errors of ShellExecuteExA and the box, 0 none
+        bool asks;                                          // ShellExecuteExA is called
     } rows[] = {
-        {"NT 6.1", windows7, 0, 0, true, 0},
-        {"NT 10.0", windows10, 0, 0, true, 0},
-        {"NT 6.1, the user declines", windows7, 0, ERROR_CANCELLED, true, 0},
-        {"NT 6.1, the start fails", windows7, 0, ERROR_FILE_NOT_FOUND, true, ERROR_FILE_NOT_FOUND},
-        {"NT 6.1, already elevated", windows7, 1, 0, false, ERROR_ACCESS_DENIED},
-        {"NT 5.1", kWindowsXp, 0, 0, false, ERROR_ACCESS_DENIED},
-        {"95 family", kWindows98, 0, 0, false, ERROR_ACCESS_DENIED},
+        {"NT 6.1", 0x1DB10106, 0, 0, 0, true},
+        {"NT 10.0", 0x4563000A, 0, 0, 0, true},
+        {"NT 6.1, the user declines", 0x1DB10106, 0, ERROR_CANCELLED, 0, true},
+        {"NT 6.1, the start fails", 0x1DB10106, 0, ERROR_FILE_NOT_FOUND, ERROR_FILE_NOT_FOUND, true},
+        {"NT 6.1, already elevated", 0x1DB10106, 1, 0, ERROR_ACCESS_DENIED, false},
+        {"NT 5.1", kWindowsXp, 0, 0, ERROR_ACCESS_DENIED, false},
+        {"95 family", kWindows98, 0, 0, ERROR_ACCESS_DENIED, false},
     };
     key.SetDirectory(temp.Path());
     auto before = key.Values();
@@ -528,9 +526,8 @@ TEST_F(Uninstaller, KeyClosedToWritesAsksForAdministratorRightsFromNt6On)
             EXPECT_EQ("\"" + DistPath("KELVARA.CPL") + "\",Uninstall", call.parameters);
             EXPECT_EQ(SW_SHOWNORMAL, call.show);
         }
-        std::vector<RecordedBox> expected;
-        if (row.shownError)
-            expected.push_back({nullptr, SystemErrorText(row.shownError), "Kelvara", MB_ICONERROR});
+        std::vector<RecordedBox> expected(row.shownError != 0,
+                                          {nullptr, SystemErrorText(row.shownError), "Kelvara", MB_ICONERROR});
         EXPECT_EQ(expected, std::vector<RecordedBox>(boxes.Boxes().begin() + boxesBefore, boxes.Boxes().end()));
         EXPECT_TRUE(observer.sections.empty());
         EXPECT_TRUE(observer.rebootPrompts.empty());

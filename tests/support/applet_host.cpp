@@ -88,11 +88,8 @@ BOOL WINAPI AnswerShellExecuteEx(SHELLEXECUTEINFOA* info)
     observer->shellExecuteExs.push_back({info->hwnd, Text(info->lpVerb), Text(info->lpFile),
                                          Text(info->lpParameters), Text(info->lpDirectory), info->nShow});
     observer->order.push_back("execute");
-    if (observer->shellExecuteExError) {
-        SetLastError(observer->shellExecuteExError);
-        return FALSE;
-    }
-    return TRUE;
+    SetLastError(observer->shellExecuteExError);
+    return !observer->shellExecuteExError;
 }
 
 BOOL WINAPI RecordSection(HWND owner, HINF inf, PCSTR section, UINT flags, HKEY root, PCSTR source, UINT copyFlags,
@@ -169,24 +166,20 @@ LONG WINAPI RecordKeyOpen(HKEY root, LPCSTR name, DWORD options, REGSAM access, 
             return ERROR_ACCESS_DENIED;
         }
     }
-    const REGSAM writes = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC | WRITE_OWNER |
-                          GENERIC_WRITE | GENERIC_ALL;
-    if (root == HKEY_LOCAL_MACHINE && observer->denyKeyWrites && (access & writes)) {
+    const REGSAM writes = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC | WRITE_OWNER;
+    if (root == HKEY_LOCAL_MACHINE && observer->denyKeyWrites && (access & (writes | GENERIC_WRITE | GENERIC_ALL))) {
         *key = nullptr;
         return ERROR_ACCESS_DENIED;
     }
     return RegOpenKeyExA(root, name, options, access, key);
 }
 
-// Checks the token through the real call, then answers the elevation the test chose.
-BOOL WINAPI AnswerTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID data, DWORD size,
-                                   PDWORD needed)
+BOOL WINAPI AnswerTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID data, DWORD size, PDWORD needed)
 {
-    if (!GetTokenInformation(token, kind, data, size, needed))
-        return FALSE;
-    if (kind == TokenElevation)
+    BOOL ok = GetTokenInformation(token, kind, data, size, needed);
+    if (ok && kind == TokenElevation)
         static_cast<TOKEN_ELEVATION*>(data)->TokenIsElevated = observer->elevated;
-    return TRUE;
+    return ok;
 }
 
 // The list is freed after the call: a copy of it is kept.
@@ -194,20 +187,18 @@ DWORD WINAPI RecordSecuritySet(LPSTR path, SE_OBJECT_TYPE type, SECURITY_INFORMA
                                PACL dacl, PACL sacl)
 {
     const BYTE* bytes = reinterpret_cast<const BYTE*>(dacl);
-    observer->securitySets.push_back(
-        {Text(path), type, info, std::vector<BYTE>(bytes, dacl ? bytes + dacl->AclSize : bytes)});
+    observer->securitySets.push_back({Text(path), type, info, {bytes, dacl ? bytes + dacl->AclSize : bytes}});
     observer->order.push_back("grant");
     return SetNamedSecurityInfoA(path, type, info, owner, group, dacl, sacl);
 }
 
 FARPROC WINAPI AnswerProcAddress(HMODULE module, LPCSTR name)
 {
-    if (!IS_INTRESOURCE(name) && module == GetModuleHandleA("advapi32.dll")) {
-        if (lstrcmpA(name, "GetTokenInformation") == 0)
-            return reinterpret_cast<FARPROC>(&AnswerTokenInformation);
-        if (lstrcmpA(name, "SetNamedSecurityInfoA") == 0)
-            return reinterpret_cast<FARPROC>(&RecordSecuritySet);
-    }
+    bool advapi = !IS_INTRESOURCE(name) && module == GetModuleHandleA("advapi32.dll");
+    if (advapi && lstrcmpA(name, "GetTokenInformation") == 0)
+        return reinterpret_cast<FARPROC>(&AnswerTokenInformation);
+    if (advapi && lstrcmpA(name, "SetNamedSecurityInfoA") == 0)
+        return reinterpret_cast<FARPROC>(&RecordSecuritySet);
     return GetProcAddress(module, name);
 }
 
@@ -268,9 +259,8 @@ AppletObserver::~AppletObserver()
 void AppletObserver::Reset()
 {
     version = 0;
-    failSection = failQueueContext = false;
+    failSection = failQueueContext = denyKeyWrites = false;
     failGlobalAllocFrom = failLocalAllocFrom = failKeyOpenFrom = 0;
-    denyKeyWrites = false;
     shellExecuteExError = 0;
     elevated = 1;
     help.calls.clear();

@@ -85,12 +85,9 @@ public:
     int failLocalAllocFrom = 0;
     // RegOpenKeyExA of the component key fails from this call on, 0 never.
     int failKeyOpenFrom = 0;
-    // RegOpenKeyExA of an HKEY_LOCAL_MACHINE key asking any write right is denied.
-    bool denyKeyWrites = false;
-    // ShellExecuteExA fails with this error; 0 reports a started program.
-    DWORD shellExecuteExError = 0;
-    // TokenElevation as the looked-up GetTokenInformation answers it (Wine's own: 1).
-    DWORD elevated = 1;
+    bool denyKeyWrites = false;     // RegOpenKeyExA of an HKLM key asking a write right fails
+    DWORD shellExecuteExError = 0;  // ShellExecuteExA fails with it; 0 reports a started program
+    DWORD elevated = 1;             // TokenElevation after the real GetTokenInformation (Wine's own: 1)
 
     HelpRecorder help;
     std::vector<ShellExecuteCall> shellExecutes;
