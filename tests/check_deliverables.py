@@ -124,44 +124,32 @@ def foreign_instructions(objdump, path):
                 yield m.group(1), m.group(2)
 
 
-def manifest_problems(data):
-    """What is wrong with the application manifest (resource type 24, id 1, any
-    language) by which Windows Vista and later start the program elevated."""
+def manifest_problems(objdump, path):
+    """What is wrong with the manifest (resource 24, id 1) by which Windows Vista and later start it elevated."""
+    text = subprocess.run([objdump, '-p', path], capture_output=True, text=True, check=True).stdout
+    leaf = re.search(r'Entry: ID: 0x000018,.*\n.*Name Table.*\n.*Entry: ID: 0x000001,.*\n.*Language Table.*\n'
+                     r'.*\n.*Leaf: Addr: (\w+), Size: (\w+)', text)
+    if not leaf:
+        return ['no application manifest (resource 24, id 1)']
+    rva, size = int(leaf[1], 16), int(leaf[2], 16)
+    data = open(path, 'rb').read()
     pe = struct.unpack_from('<I', data, 0x3c)[0]
     count, optional_size = struct.unpack_from('<H12xH', data, pe + 6)
-    pe32 = struct.unpack_from('<H', data, pe + 24)[0] == 0x10b
-    root = struct.unpack_from('<I', data, pe + 24 + (96 if pe32 else 112) + 2 * 8)[0]
-    sections = [struct.unpack_from('<4I', data, h + 8)
-                for h in range(pe + 24 + optional_size, pe + 24 + optional_size + 40 * count, 40)]
-
-    def at(rva):  # the file offset of an address in the image
-        return next((raw + rva - va for size, va, _, raw in sections if va <= rva < va + size), None)
-
-    # Type 24, id 1, then the first language; each level's entries follow a 16-byte header.
-    target = 0 if root else None
-    for wanted in (24, 1, None):
-        table = at(root + target) if target is not None else None
-        entries = [] if table is None else [struct.unpack_from('<II', data, table + 16 + 8 * i)
-                                            for i in range(sum(struct.unpack_from('<HH', data, table + 12)))]
-        target = next((t & 0x7fffffff for ident, t in entries if wanted in (None, ident)), None)
-    if target is None:
-        return ['no application manifest (resource 24, id 1)']
-    rva, size = struct.unpack_from('<II', data, at(root + target))
-    raw = data[at(rva):at(rva) + size]
-    trust = [e for e in ElementTree.fromstring(raw).iter() if e.tag.endswith('}trustInfo')]
-    tags = re.findall(r'<[\w:]*trustInfo\b([^>]*)>(.*?)</[\w:]*trustInfo>', raw.decode('utf-8-sig'), re.S)
+    headers = range(pe + 24 + optional_size, pe + 24 + optional_size + 40 * count, 40)
+    at = next(raw + rva - va for va_size, va, _, raw in (struct.unpack_from('<4I', data, h + 8) for h in headers)
+              if va <= rva < va + va_size)
+    xml = data[at:at + size]
+    trust = [e for e in ElementTree.fromstring(xml).iter() if e.tag.endswith('}trustInfo')]
+    tags = re.findall(r'<[\w:]*trustInfo\b([^>]*)>(.*?)</[\w:]*trustInfo>', xml.decode('utf-8-sig'), re.S)
     if len(trust) != 1 or len(tags) != 1:
         return [f'{len(trust)} trustInfo elements in a namespace, not 1']
-    problems = []
     ns = trust[0].tag[:-len('trustInfo')]
-    declared, inside = len(re.findall(r'\bxmlns\b', tags[0][0])), tags[0][1].count('xmlns')
-    # Windows reads trustInfo in the namespace of version 2 or 3 only.
-    if (declared, inside) != (1, 0) or ns not in ('{urn:schemas-microsoft-com:asm.v%d}' % v for v in (2, 3)):
-        problems.append(f'trustInfo in {ns}: {declared} namespace declarations on it and {inside} inside, not 1 and 0')
     levels = [e.attrib for e in trust[0].findall(f'{ns}security/{ns}requestedPrivileges/{ns}requestedExecutionLevel')]
-    if levels != [{'level': 'requireAdministrator', 'uiAccess': 'false'}]:
-        problems.append(f'requested execution levels {levels}, not one level="requireAdministrator" uiAccess="false"')
-    return problems
+    found = (len(re.findall(r'\bxmlns\b', tags[0][0])), tags[0][1].count('xmlns'), ns, levels)
+    # Windows reads trustInfo in the namespace of version 2 or 3 only.
+    wanted = (1, 0, ns if re.fullmatch(r'\{urn:schemas-microsoft-com:asm\.v[23]\}', ns) else 'asm.v2 or asm.v3',
+              [{'level': 'requireAdministrator', 'uiAccess': 'false'}])
+    return [] if found == wanted else [f'trustInfo (xmlns on it, inside, namespace, levels) {found}, not {wanted}']
 
 
 def check(objdump, path, machine):
@@ -190,7 +178,7 @@ def check(objdump, path, machine):
         extra = info['exports'] - EXPORTS[name]
         problems.append(f'exports differ: missing {sorted(missing)}, extra {sorted(extra)}')
     if name == 'SETUP.EXE':
-        problems += manifest_problems(open(path, 'rb').read())
+        problems += manifest_problems(objdump, path)
     return problems
 
 

@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 #include <cpl.h>
 #include <functional>
-#include <memory>
 
 namespace {
 
@@ -142,41 +141,31 @@ TEST_F(SettingsPage, OkWhoseWriteIsDeniedShowsTheErrorAndKeepsTheSheetOpenUntilC
 {
     Store(39);
     std::string before = ReadWholeFile(IniPath());
-    HMODULE held = nullptr;
-    std::unique_ptr<MessageBoxScript> boxes;
-    std::unique_ptr<ImportPatch> denied;
-    std::unique_ptr<ModalDriver> afterOk;
-    HWND shown = nullptr, settingsPage = nullptr, pageAfterOk = nullptr;
-    EXPECT_TRUE(OpenSheet([&](HWND sheet) {
-        PumpMessages();
-        shown = sheet;
-        settingsPage = CurrentSheetPage(sheet);
-        // The test's own reference keeps the patched library loaded after the sheet.
-        held = LoadLibraryA(pindrel.c_str());
-        boxes.reset(new MessageBoxScript(held));
-        denied.reset(new ImportPatch(held, "kernel32.dll", "WritePrivateProfileStringA",
-                                     reinterpret_cast<const void*>(&DenyWrite)));
-        ASSERT_TRUE(boxes->Applied() && denied->Applied());
-        ClickButton(settingsPage, 20001);
-        PressSheetButton(sheet, PSBTN_OK);
-        // A modal sheet that OK closed ends at its loop's next turn: only one still
-        // open meets this second driver.
-        afterOk.reset(new ModalDriver(IsPropertySheetWindow, [&](HWND stillOpen) {
-            pageAfterOk = CurrentSheetPage(stillOpen);
-            denied.reset();  // a write at Cancel reaches the file
-            PressSheetButton(stillOpen, PSBTN_CANCEL);
+    {
+        // The test's own reference, taken before the sheet, keeps the patched library loaded after it.
+        LoadedLibrary held(pindrel);
+        MessageBoxScript boxes(held.Get());
+        std::unique_ptr<ImportPatch> denied(new ImportPatch(held.Get(), "kernel32.dll", "WritePrivateProfileStringA",
+                                                            reinterpret_cast<const void*>(&DenyWrite)));
+        ASSERT_TRUE(boxes.Applied() && denied->Applied());
+        std::unique_ptr<ModalDriver> afterOk;
+        EXPECT_TRUE(OpenSheet([&](HWND sheet) {
+            PumpMessages();
+            HWND page = CurrentSheetPage(sheet);
+            ClickButton(page, 20001);
+            PressSheetButton(sheet, PSBTN_OK);
+            RecordedBox denial{sheet, SystemErrorText(ERROR_ACCESS_DENIED), "Pindrel", MB_ICONERROR};
+            EXPECT_EQ(std::vector<RecordedBox>{denial}, boxes.Boxes());
+            // A sheet that OK closed ends at its loop's next turn: only one still open meets this.
+            afterOk.reset(new ModalDriver(IsPropertySheetWindow, [&, page](HWND stillOpen) {
+                EXPECT_EQ(page, CurrentSheetPage(stillOpen));
+                denied.reset();  // a write at Cancel reaches the file
+                PressSheetButton(stillOpen, PSBTN_CANCEL);
+            }));
         }));
-    }));
-    ASSERT_TRUE(boxes && afterOk);
-    EXPECT_TRUE(afterOk->Ran()) << "OK closed the sheet";
-    EXPECT_EQ(settingsPage, pageAfterOk);
-    RecordedBox denial{shown, SystemErrorText(ERROR_ACCESS_DENIED), "Pindrel", MB_ICONERROR};
-    EXPECT_EQ(std::vector<RecordedBox>{denial}, boxes->Boxes());
-    EXPECT_EQ(before, ReadWholeFile(IniPath()));
-    afterOk.reset();
-    denied.reset();
-    boxes.reset();
-    FreeLibrary(held);
+        EXPECT_TRUE(afterOk && afterOk->Ran()) << "OK closed the sheet";
+        EXPECT_EQ(before, ReadWholeFile(IniPath()));
+    }
     EXPECT_FALSE(IsModuleLoaded(pindrel));
 }
 
