@@ -24,9 +24,6 @@ void GetFallbackDirectory(char* directory, int size);
 // The component key's name (string 10010) into a buffer of size bytes.
 void LoadComponentKeyName(char* name, int size);
 
-// A function of the system's advapi32 that Windows 95 lacks (the access lists and
-// tokens of the NT family): looked up when needed, never imported. Null when absent.
-FARPROC SecurityFunction(const char* name);
 // Makes KELVARA.INI in the installation directory when it is missing and lets the
 // Users group read and write it (NT family); false when either failed.
 bool ShareSettingsFile();

@@ -15,11 +15,7 @@ void LoadComponentKeyName(char* name, int size)
 
 void GetFallbackDirectory(char* directory, int size)
 {
-    char system[MAX_PATH];
-    UINT length = GetSystemDirectoryA(system, sizeof system);
-    if (length == 0 || length >= sizeof system)
-        system[0] = '\0';
-    MakeFilePath(directory, size, system, nullptr, MAKEINTRESOURCEA(IDS_FALLBACK_DIRECTORY));
+    MakeSystemFilePath(directory, size, MAKEINTRESOURCEA(IDS_FALLBACK_DIRECTORY));
 }
 
 void ReadInstallDirectory(HKEY componentKey, char* directory, int size)

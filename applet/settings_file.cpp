@@ -3,6 +3,7 @@
 // administrators only, and the settings page of a standard user writes this file.
 #include "applet.h"
 #include "file_paths.h"
+#include "module.h"
 #include "resource.h"
 #include <aclapi.h>
 
@@ -26,9 +27,12 @@ struct {
 // entries it inherits from the directory stay as they are.
 bool LetUsersWrite(char* path)
 {
-    auto getSecurity = reinterpret_cast<GetNamedSecurityInfoFunction>(SecurityFunction("GetNamedSecurityInfoA"));
-    auto setEntries = reinterpret_cast<SetEntriesInAclFunction>(SecurityFunction("SetEntriesInAclA"));
-    auto setSecurity = reinterpret_cast<SetNamedSecurityInfoFunction>(SecurityFunction("SetNamedSecurityInfoA"));
+    auto getSecurity = reinterpret_cast<GetNamedSecurityInfoFunction>(
+        SystemFunction("advapi32.dll", "GetNamedSecurityInfoA"));
+    auto setEntries = reinterpret_cast<SetEntriesInAclFunction>(
+        SystemFunction("advapi32.dll", "SetEntriesInAclA"));
+    auto setSecurity = reinterpret_cast<SetNamedSecurityInfoFunction>(
+        SystemFunction("advapi32.dll", "SetNamedSecurityInfoA"));
     if (!getSecurity || !setEntries || !setSecurity)
         return false;
     PACL present = nullptr;
@@ -54,12 +58,6 @@ bool LetUsersWrite(char* path)
 }
 
 }  // namespace
-
-FARPROC SecurityFunction(const char* name)
-{
-    HMODULE advapi = GetModuleHandleA("advapi32.dll");
-    return advapi ? GetProcAddress(advapi, name) : nullptr;
-}
 
 bool ShareSettingsFile()
 {

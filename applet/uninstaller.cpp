@@ -147,8 +147,9 @@ bool RunsElevated()
 {
     typedef BOOL(WINAPI * OpenProcessTokenFunction)(HANDLE, DWORD, PHANDLE);
     typedef BOOL(WINAPI * GetTokenInformationFunction)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD);
-    auto openToken = reinterpret_cast<OpenProcessTokenFunction>(SecurityFunction("OpenProcessToken"));
-    auto getInformation = reinterpret_cast<GetTokenInformationFunction>(SecurityFunction("GetTokenInformation"));
+    auto openToken = reinterpret_cast<OpenProcessTokenFunction>(SystemFunction("advapi32.dll", "OpenProcessToken"));
+    auto getInformation =
+        reinterpret_cast<GetTokenInformationFunction>(SystemFunction("advapi32.dll", "GetTokenInformation"));
     HANDLE token = nullptr;
     if (!openToken || !getInformation || !openToken(GetCurrentProcess(), TOKEN_QUERY, &token))
         return true;
@@ -163,15 +164,13 @@ bool RunsElevated()
 // the list of installed programs starts it without administrator rights: the same
 // command starts again with the "runas" verb, which asks for them, and this run
 // ends having changed nothing. Elsewhere the user sees why nothing is removed.
-int AskForRights(DWORD error)
+int AskForRights()
 {
+    DWORD error = ERROR_ACCESS_DENIED;
     if (IsWindowsVistaOrLater() && !RunsElevated()) {
-        char system[MAX_PATH];
         char program[MAX_PATH];
         char applet[MAX_PATH];
-        UINT length = GetSystemDirectoryA(system, sizeof system);
-        if (length > 0 && length < sizeof system &&
-            MakeFilePath(program, sizeof program, system, nullptr, "rundll32.exe") &&
+        if (MakeSystemFilePath(program, sizeof program, "rundll32.exe") &&
             MakeModulePath(applet, sizeof applet, moduleInstance)) {
             char parameters[MAX_PATH + 16];
             wsprintfA(parameters, "\"%s\",Uninstall", applet);
@@ -332,7 +331,7 @@ extern "C" int __cdecl Uninstall(void)
         }
         key.Close();
     } else if (key.Error() == ERROR_ACCESS_DENIED) {
-        return AskForRights(ERROR_ACCESS_DENIED);
+        return AskForRights();
     } else {
         ReadInstallDirectory(nullptr, directory, sizeof directory);
     }

@@ -38,6 +38,15 @@ bool MakeFilePath(char* path, int size, const char* directory, HMODULE module, c
     return (AddTrailingBackslash(path, size) && AppendBounded(path, size, fileName)) || Refuse(path);
 }
 
+bool MakeSystemFilePath(char* path, int size, const char* fileName)
+{
+    char system[MAX_PATH];
+    UINT length = GetSystemDirectoryA(system, sizeof system);
+    if (length == 0 || length >= sizeof system)
+        system[0] = '\0';
+    return MakeFilePath(path, size, system, nullptr, fileName);
+}
+
 bool MakeModulePath(char* path, int size, HMODULE module)
 {
     return GetModulePath(path, size, module) || Refuse(path);

@@ -11,6 +11,10 @@
 // path does not fit size bytes.
 bool MakeFilePath(char* path, int size, const char* directory, HMODULE module, const char* fileName);
 
+// fileName (as for MakeFilePath) in the system directory; false, with path empty,
+// when that is unknown or the path does not fit.
+bool MakeSystemFilePath(char* path, int size, const char* fileName);
+
 // module's own path (a null module is the program file); false, with path empty,
 // when it is unknown or does not fit.
 bool MakeModulePath(char* path, int size, HMODULE module);

@@ -11,6 +11,11 @@ inline bool IsWindows95Family()
     return (GetVersion() & 0x80000000u) != 0;
 }
 
+// A function of a system library this process has loaded, looked up by name because
+// older Windows lack it (the Windows 95 family, NT 4.0): never imported. Null when
+// the library or the function is absent.
+FARPROC SystemFunction(const char* library, const char* name);
+
 // True on Windows Vista and later (NT 6.0 on), where a program may run without the
 // administrator rights of its user (User Account Control).
 inline bool IsWindowsVistaOrLater()

@@ -78,16 +78,14 @@ bool SetupIniNamesThisProduct()
 // up; SetDllDirectoryA("") takes only the current directory out of the search.
 void RestrictLibrarySearch()
 {
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    if (!kernel)
-        return;
     typedef BOOL(WINAPI * SetDefaultDllDirectoriesFunction)(DWORD);
     typedef BOOL(WINAPI * SetDllDirectoryAFunction)(LPCSTR);
     auto setDefaultDirectories = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
-        GetProcAddress(kernel, "SetDefaultDllDirectories"));
+        SystemFunction("kernel32.dll", "SetDefaultDllDirectories"));
     if (setDefaultDirectories && setDefaultDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32))
         return;
-    auto setDirectory = reinterpret_cast<SetDllDirectoryAFunction>(GetProcAddress(kernel, "SetDllDirectoryA"));
+    auto setDirectory =
+        reinterpret_cast<SetDllDirectoryAFunction>(SystemFunction("kernel32.dll", "SetDllDirectoryA"));
     if (setDirectory)
         setDirectory("");
 }
@@ -99,9 +97,7 @@ void RestrictLibrarySearch()
 bool RunsOn64BitWindows()
 {
     typedef BOOL(WINAPI * IsWow64ProcessFunction)(HANDLE, PBOOL);
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    auto isWow64Process =
-        kernel ? reinterpret_cast<IsWow64ProcessFunction>(GetProcAddress(kernel, "IsWow64Process")) : nullptr;
+    auto isWow64Process = reinterpret_cast<IsWow64ProcessFunction>(SystemFunction("kernel32.dll", "IsWow64Process"));
     BOOL wow64 = FALSE;
     return isWow64Process && isWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }

@@ -95,16 +95,21 @@ def parse(objdump, path):
     return info
 
 
+def section_headers(data):
+    """(name, virtual size, address, raw size, raw offset, flags) of each section of a PE file."""
+    pe = struct.unpack_from('<I', data, 0x3c)[0]
+    count, optional_size = struct.unpack_from('<H12xH', data, pe + 6)
+    for header in range(pe + 24 + optional_size, pe + 24 + optional_size + 40 * count, 40):
+        yield struct.unpack_from('<8s4I12xI', data, header)
+
+
 def foreign_instructions(objdump, path):
     """(address, mnemonic) of each instruction of the code sections that the 80386 does
     not have. The lists of constructors and destructors that the linker puts at the
     end of .text (each -1, its entries, 0) are data and are left out."""
     data = open(path, 'rb').read()
-    pe = struct.unpack_from('<I', data, 0x3c)[0]
-    count, optional_size = struct.unpack_from('<H12xH', data, pe + 6)
-    image_base = struct.unpack_from('<I', data, pe + 52)[0]
-    for header in range(pe + 24 + optional_size, pe + 24 + optional_size + 40 * count, 40):
-        name, size, address, raw_size, raw_at, flags = struct.unpack_from('<8s4I12xI', data, header)
+    image_base = struct.unpack_from('<I', data, struct.unpack_from('<I', data, 0x3c)[0] + 52)[0]
+    for name, size, address, raw_size, raw_at, flags in section_headers(data):
         if not flags & 0x20:  # IMAGE_SCN_CNT_CODE
             continue
         code = data[raw_at:raw_at + min(size, raw_size)]
@@ -133,11 +138,8 @@ def manifest_problems(objdump, path):
         return ['no application manifest (resource 24, id 1)']
     rva, size = int(leaf[1], 16), int(leaf[2], 16)
     data = open(path, 'rb').read()
-    pe = struct.unpack_from('<I', data, 0x3c)[0]
-    count, optional_size = struct.unpack_from('<H12xH', data, pe + 6)
-    headers = range(pe + 24 + optional_size, pe + 24 + optional_size + 40 * count, 40)
-    at = next(raw + rva - va for va_size, va, _, raw in (struct.unpack_from('<4I', data, h + 8) for h in headers)
-              if va <= rva < va + va_size)
+    at = next(raw_at + rva - address for _, va_size, address, _, raw_at, _ in section_headers(data)
+              if address <= rva < address + va_size)
     xml = data[at:at + size]
     trust = [e for e in ElementTree.fromstring(xml).iter() if e.tag.endswith('}trustInfo')]
     tags = re.findall(r'<[\w:]*trustInfo\b([^>]*)>(.*?)</[\w:]*trustInfo>', xml.decode('utf-8-sig'), re.S)
