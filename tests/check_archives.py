@@ -1,18 +1,18 @@
 #!/usr/bin/env python3
 """Checks the release archives against the files they are packed from: each holds
-every file of its distribution at its top level, byte for byte, with the help file
-of its language and a README.TXT in Windows form (CRLF, ASCII or code page 932);
-SHA256SUMS names every archive with its hash.
+every file of its distribution at its top level, byte for byte, with the help files
+(KELVARA.HLP and KELVARA.CHM) of its language and a README.TXT in Windows form (CRLF,
+ASCII or code page 932); SHA256SUMS names every archive with its hash.
 
-usage: check_archives.py <archives dir> <version> <Japanese help> <arch>=<dist dir>...
+usage: check_archives.py <archives dir> <version> <Japanese .hlp> <Japanese .chm> <arch>=<dist dir>...
 """
 import hashlib
 import os
 import sys
 import zipfile
 
-archives, version, help_ja = sys.argv[1:4]
-dists = dict(arg.split('=', 1) for arg in sys.argv[4:])
+archives, version, help_ja, chm_ja = sys.argv[1:5]
+dists = dict(arg.split('=', 1) for arg in sys.argv[5:])
 failures = []
 
 
@@ -28,7 +28,9 @@ def read(path):
 
 expected_sums = []
 for arch, dist in sorted(dists.items()):
-    for suffix, help_file, encoding in (('', os.path.join(dist, 'KELVARA.HLP'), 'ascii'), ('-ja', help_ja, 'cp932')):
+    english = {name: os.path.join(dist, name) for name in ('KELVARA.HLP', 'KELVARA.CHM')}
+    japanese = {'KELVARA.HLP': help_ja, 'KELVARA.CHM': chm_ja}
+    for suffix, help_files, encoding in (('', english, 'ascii'), ('-ja', japanese, 'cp932')):
         name = 'Kelvara-%s-%s%s.zip' % (version, arch, suffix)
         path = os.path.join(archives, name)
         expected_sums.append('%s  %s' % (hashlib.sha256(read(path)).hexdigest(), name))
@@ -36,7 +38,7 @@ for arch, dist in sorted(dists.items()):
             files = {info.filename: archive.read(info) for info in archive.infolist()}
         check(set(files) == set(os.listdir(dist)) | {'README.TXT'}, '%s holds %s' % (name, sorted(files)))
         for file, data in files.items():
-            source = help_file if file == 'KELVARA.HLP' else os.path.join(dist, file)
+            source = help_files.get(file, os.path.join(dist, file))
             check(file == 'README.TXT' or data == read(source), '%s: %s differs from %s' % (name, file, source))
         readme = files.get('README.TXT', b'')
         text = readme.decode(encoding, errors='replace')

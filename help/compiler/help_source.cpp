@@ -10,10 +10,31 @@
 
 namespace hlp {
 
+bool ConvertText(const std::string& text, const std::string& to, const std::string& from, std::string& out)
+{
+    if (to.empty() || from.empty()) {
+        out = text;
+        return true;
+    }
+    iconv_t converter = iconv_open(to.c_str(), from.c_str());
+    if (converter == reinterpret_cast<iconv_t>(-1)) return false;
+    // No character grows to more than three bytes for each of its bytes.
+    std::string buffer(text.size() * 3, '\0');
+    char* in = const_cast<char*>(text.data());
+    size_t inLeft = text.size();
+    char* written = &buffer[0];
+    size_t room = buffer.size();
+    bool converted = iconv(converter, &in, &inLeft, &written, &room) != static_cast<size_t>(-1);
+    iconv_close(converter);
+    if (converted) out.assign(buffer.data(), written);
+    return converted;
+}
+
 namespace {
 
 // Japanese: code page 932 (Shift-JIS), LANG_JAPANESE and SHIFTJIS_CHARSET, the face
-// "ＭＳ Ｐゴシック" and the bullet "・", both in code page 932.
+// "ＭＳ Ｐゴシック" and the bullet "・", both in code page 932; the same bullet in
+// string tables, which are UTF-8.
 Language Japanese()
 {
     Language japanese;
@@ -22,6 +43,8 @@ Language Japanese()
     japanese.charset = 128;
     japanese.face = "\x82\x6C\x82\x72\x20\x82\x6F\x83\x53\x83\x56\x83\x62\x83\x4E";
     japanese.bullet = "\x81\x45";
+    japanese.htmlCharset = "shift_jis";
+    japanese.popupBullet = "\xE3\x83\xBB";
     return japanese;
 }
 
@@ -29,18 +52,7 @@ Language Japanese()
 // code page cannot spell (`out` is then unchanged).
 bool Encode(const std::string& utf8, const std::string& codePage, std::string& out)
 {
-    iconv_t converter = iconv_open(codePage.c_str(), "UTF-8");
-    if (converter == reinterpret_cast<iconv_t>(-1)) return false;
-    // No character takes more than two bytes in a code page or fewer than one in UTF-8.
-    std::string buffer(utf8.size() * 2, '\0');
-    char* in = const_cast<char*>(utf8.data());
-    size_t inLeft = utf8.size();
-    char* written = &buffer[0];
-    size_t room = buffer.size();
-    bool converted = iconv(converter, &in, &inLeft, &written, &room) != static_cast<size_t>(-1);
-    iconv_close(converter);
-    if (converted) out.assign(buffer.data(), written);
-    return converted;
+    return ConvertText(utf8, codePage, "UTF-8", out);
 }
 
 std::string Trim(const std::string& s)
@@ -162,10 +174,14 @@ struct Parser {
                     topic.contents = true;
                     continue;
                 }
+                if (words[w] == "popup") {
+                    topic.popup = true;
+                    continue;
+                }
                 char* end = nullptr;
                 unsigned long number = std::strtoul(words[w].c_str(), &end, 10);
                 if (*end != '\0' || words[w].empty() || number > 0xFFFFFFFFul) {
-                    return Fail("'" + words[w] + "' is neither a context number nor 'contents'");
+                    return Fail("'" + words[w] + "' is not a context number, 'contents' or 'popup'");
                 }
                 topic.numbers.push_back(static_cast<uint32_t>(number));
             }
@@ -227,6 +243,9 @@ struct Parser {
             }
             if (topic.title.empty()) return Fail("topic " + topic.name + " has no .heading");
             if (topic.paragraphs.size() < 2) return Fail("topic " + topic.name + " has no text");
+            if (topic.popup && topic.numbers.empty()) {
+                return Fail("the pop-up topic " + topic.name + " has no context number for its string");
+            }
             contents += topic.contents;
         }
         if (contents != 1) return Fail("exactly one topic must be marked 'contents'");

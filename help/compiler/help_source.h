@@ -18,6 +18,8 @@ struct Language {
     uint8_t charset = 0;          // ANSI_CHARSET
     std::string face = "Arial";   // in the file's code page, like the bullet
     std::string bullet = "\x95";
+    std::string htmlCharset = "windows-1252";   // the pages' charset in HTML Help
+    std::string popupBullet = "- ";   // UTF-8, before bulleted items in string tables
 };
 
 struct HelpSource {
@@ -35,5 +37,10 @@ struct HelpSource {
 // or text, no or several contents topics, non-ASCII text in English, text that is
 // not UTF-8 or that the code page cannot spell.
 bool ParseHelpSource(const std::string& text, HelpSource& source, std::string& error);
+
+// `text` from one iconv encoding into another; an empty name is ASCII, which every
+// code page here and UTF-8 spell alike. False when iconv refuses the text (`out` is
+// then unchanged).
+bool ConvertText(const std::string& text, const std::string& to, const std::string& from, std::string& out);
 
 }  // namespace hlp

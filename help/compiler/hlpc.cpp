@@ -1,11 +1,19 @@
-// hlpc: compiles the readable help source into a WinHelp 4 help file.
-// usage: hlpc <source.txt> <output.hlp>
+// hlpc: compiles the readable help source into a help file.
+// usage: hlpc <source.txt> <output.hlp>          a WinHelp 4 file
+//        hlpc <source.txt> <output.chm>          an HTML Help file (by the extension,
+//                                                in any letter case)
+//        hlpc --popups <source.txt> <output.rc>  the string table of the pop-up
+//                                                topics, for a resource script
+#include "chm_format.h"
 #include "help_source.h"
 #include "hlp_format.h"
+#include "popup_strings.h"
 #include "topic_file.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -71,17 +79,29 @@ bool Compile(const hlp::HelpSource& source, hlp::Bytes& out, std::string& error)
     return true;
 }
 
+bool EndsWith(const std::string& name, const std::string& extension)
+{
+    if (name.size() < extension.size()) return false;
+    return std::equal(extension.begin(), extension.end(), name.end() - extension.size(),
+                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) ==
+                                                  std::tolower(static_cast<unsigned char>(b)); });
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::cerr << "usage: hlpc <source.txt> <output.hlp>\n";
+    const bool popups = argc == 4 && std::strcmp(argv[1], "--popups") == 0;
+    if (argc != 3 && !popups) {
+        std::cerr << "usage: hlpc <source.txt> <output.hlp|output.chm>\n"
+                     "       hlpc --popups <source.txt> <output.rc>\n";
         return 2;
     }
-    std::ifstream in(argv[1], std::ios::binary);
+    const char* sourceName = argv[argc - 2];
+    const char* outputName = argv[argc - 1];
+    std::ifstream in(sourceName, std::ios::binary);
     if (!in) {
-        std::cerr << argv[1] << ": cannot be read\n";
+        std::cerr << sourceName << ": cannot be read\n";
         return 1;
     }
     std::stringstream text;
@@ -90,15 +110,25 @@ int main(int argc, char** argv)
     hlp::HelpSource source;
     std::string error;
     hlp::Bytes out;
-    if (!hlp::ParseHelpSource(text.str(), source, error) || !Compile(source, out, error)) {
-        std::cerr << argv[1] << ": " << error << "\n";
+    bool built = hlp::ParseHelpSource(text.str(), source, error);
+    if (built && popups) {
+        std::string rc;
+        built = hlp::BuildPopupStrings(source, rc, error);
+        out.assign(rc.begin(), rc.end());
+    } else if (built && EndsWith(outputName, ".chm")) {
+        built = hlp::BuildChm(source, out, error);
+    } else if (built) {
+        built = Compile(source, out, error);
+    }
+    if (!built) {
+        std::cerr << sourceName << ": " << error << "\n";
         return 1;
     }
-    std::ofstream file(argv[2], std::ios::binary | std::ios::trunc);
+    std::ofstream file(outputName, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
     if (!file.flush()) {
-        std::cerr << argv[2] << ": cannot be written\n";
-        std::remove(argv[2]);
+        std::cerr << outputName << ": cannot be written\n";
+        std::remove(outputName);
         return 1;
     }
     return 0;

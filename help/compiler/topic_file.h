@@ -30,6 +30,7 @@ struct Topic {
     std::string name;                // context string
     std::vector<uint32_t> numbers;   // context numbers
     bool contents = false;
+    bool popup = false;              // a control's pop-up: its text goes into a string table too
     std::string title;
     std::vector<Paragraph> paragraphs;
 };
