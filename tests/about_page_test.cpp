@@ -147,26 +147,31 @@ TEST_F(AboutPage, HelpOpensTopic10000OfTheInstallationDirectorysHelpFile)
 {
     std::string directory = temp.Path();
     std::string fallback = SystemDirectory() + "\\ShellExt\\KELVARA.HLP";
+    // The directory has KELVARA.CHM too: Windows 10 opens it, unless on Wine.
+    ASSERT_TRUE(CopyFileTo(DistPath("KELVARA.CHM"), directory + "\\KELVARA.CHM"));
     struct Row {
         const char* name;
         std::function<void()> prepare;
         std::string path;
+        const HelpSystem& system;
     } rows[] = {
-        {"directory with a backslash", [&] { key.SetDirectory(directory + "\\"); }, directory + "\\KELVARA.HLP"},
-        {"directory without one", [&] { key.SetDirectory(directory); }, directory + "\\KELVARA.HLP"},
-        {"key missing", [] {}, fallback},
-        {"key without the unnamed value", [&] { key.Create(); }, fallback},
-        {"empty unnamed value", [&] { key.SetDirectory(""); }, fallback},
+        {"directory with a backslash", [&] { key.SetDirectory(directory + "\\"); }, directory + "\\KELVARA.HLP",
+         kHelpSystems[3]},
+        {"directory without one", [&] { key.SetDirectory(directory); }, directory + "\\KELVARA.HLP", kHelpSystems[4]},
+        // No KELVARA.CHM in the fallback directory: WinHelp on Windows 10 too.
+        {"key missing", [] {}, fallback, kHelpSystems[3]},
+        {"key without the unnamed value", [&] { key.Create(); }, fallback, kHelpSystems[0]},
+        {"empty unnamed value", [&] { key.SetDirectory(""); }, fallback, kHelpSystems[1]},
         // 248 characters and a backslash leave no room for the name: a cut path
         // would name another file, so no help opens.
         {"directory too long for the name",
-         [&] { key.SetDirectory(directory + std::string(248 - directory.size(), 'd')); }, ""},
+         [&] { key.SetDirectory(directory + std::string(248 - directory.size(), 'd')); }, "", kHelpSystems[3]},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         DeleteRegistryTree(HKEY_LOCAL_MACHINE, kComponentKey);
         row.prepare();
-        observer.help.calls.clear();
+        HelpRecorder help(applet.Get(), &row.system);
         observer.keyOpens.clear();
         HWND sheetWindow = nullptr;
         bool helpEnabled = false;
@@ -175,25 +180,20 @@ TEST_F(AboutPage, HelpOpensTopic10000OfTheInstallationDirectorysHelpFile)
             sheetWindow = sheet;
             helpEnabled = IsWindowEnabled(GetDlgItem(sheet, IDHELP)) != FALSE;
             PressSheetButton(sheet, PSBTN_HELP);
-            helpWhileOpen = observer.help.calls.size();
+            helpWhileOpen = help.calls.size();
             PressSheetButton(sheet, PSBTN_CANCEL);
         });
         EXPECT_TRUE(helpEnabled);
         if (row.path.empty()) {
-            EXPECT_EQ(0u, observer.help.calls.size());
+            EXPECT_EQ(0u, help.calls.size());
             continue;
         }
         EXPECT_EQ(1u, helpWhileOpen);
-        ASSERT_EQ(2u, observer.help.calls.size());
-        EXPECT_EQ(sheetWindow, observer.help.calls[0].window);
-        EXPECT_EQ(row.path, observer.help.calls[0].path);
-        EXPECT_EQ(static_cast<UINT>(HELP_CONTEXT), observer.help.calls[0].command);
-        EXPECT_EQ(10000u, observer.help.calls[0].data);
+        ASSERT_EQ(2u, help.calls.size());
+        EXPECT_EQ(ExpectedHelpCall(row.system, applet.Get(), sheetWindow, row.path, HELP_CONTEXT, 10000),
+                  help.calls[0]);
         // Closing the sheet closes the help it opened.
-        EXPECT_EQ(sheetWindow, observer.help.calls[1].window);
-        EXPECT_EQ(row.path, observer.help.calls[1].path);
-        EXPECT_EQ(static_cast<UINT>(HELP_QUIT), observer.help.calls[1].command);
-        EXPECT_EQ(0u, observer.help.calls[1].data);
+        EXPECT_EQ(ExpectedHelpCall(row.system, applet.Get(), sheetWindow, row.path, HELP_QUIT, 0), help.calls[1]);
         // The help path needs no more than reading the key.
         ASSERT_GE(observer.keyOpens.size(), 2u);
         EXPECT_EQ(static_cast<REGSAM>(KEY_QUERY_VALUE), observer.keyOpens[observer.keyOpens.size() - 2]);

@@ -27,10 +27,12 @@ protected:
         ASSERT_NE(std::string::npos, source.Path().find('.'));
         ASSERT_TRUE(CopyFileTo(DistPath("KELVARA.CPL"), source / "KELVARA.CPL"));
         ASSERT_TRUE(CopyFileTo(DistPath("KELVARA.INF"), source / "KELVARA.INF"));
-        // The help file is built elsewhere; a stand-in keeps the setup library from
+        // The help files are built elsewhere; a stand-in keeps the setup library from
         // prompting for a missing source file.
-        if (!CopyFileTo(DistPath("KELVARA.HLP"), source / "KELVARA.HLP"))
-            source.WriteFile("KELVARA.HLP", "help file stand-in");
+        for (const char* help : {"KELVARA.HLP", "KELVARA.CHM"}) {
+            if (!CopyFileTo(DistPath(help), source / help))
+                source.WriteFile(help, "help file stand-in");
+        }
         applet.reset(new LoadedLibrary(source / "KELVARA.CPL"));
         ASSERT_TRUE(applet->Get());
         install = applet->Export<InstallEntry>("Install");
@@ -53,8 +55,8 @@ protected:
 
     std::vector<std::string> InstalledFiles() const
     {
-        return {system + "\\KELVARA.CPL", system + "\\ShellExt\\KELVARA.HLP", system + "\\ShellExt\\KELVARA.INF",
-                system + "\\ShellExt\\KELVARA.INI"};
+        return {system + "\\KELVARA.CPL", system + "\\ShellExt\\KELVARA.HLP", system + "\\ShellExt\\KELVARA.CHM",
+                system + "\\ShellExt\\KELVARA.INF", system + "\\ShellExt\\KELVARA.INI"};
     }
 
     std::string system;
@@ -132,8 +134,8 @@ TEST_F(AppletInstall, InstallsWhereControlPanelLoadsItAndUninstallRemovesItAll)
 
         // The applet in the system directory, the shared files in "ShellExt" below it.
         EXPECT_EQ(ReadWholeFile(source / "KELVARA.CPL"), ReadWholeFile(system + "\\KELVARA.CPL"));
-        EXPECT_EQ(ReadWholeFile(source / "KELVARA.HLP"), ReadWholeFile(system + "\\ShellExt\\KELVARA.HLP"));
-        EXPECT_EQ(ReadWholeFile(source / "KELVARA.INF"), ReadWholeFile(system + "\\ShellExt\\KELVARA.INF"));
+        for (const char* shared : {"KELVARA.HLP", "KELVARA.CHM", "KELVARA.INF"})
+            EXPECT_EQ(ReadWholeFile(source / shared), ReadWholeFile(system + "\\ShellExt\\" + shared)) << shared;
         EXPECT_EQ(system + "\\ShellExt\\", RegistryString(HKEY_LOCAL_MACHINE, kComponentKey, nullptr));
         EXPECT_EQ("Kelvara", RegistryString(HKEY_LOCAL_MACHINE, kRemovalKey, "DisplayName"));
         EXPECT_EQ("rundll32.exe " + system + "\\KELVARA.CPL,Uninstall",

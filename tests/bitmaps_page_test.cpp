@@ -561,19 +561,23 @@ TEST_F(BitmapsPage, HelpOnAControlShowsTheTopicOfItsId)
 {
     HWND page = OpenBitmapsPage(ResLib());
     ASSERT_TRUE(page);
-    HelpRecorder help(pindrel.Module());
-    ASSERT_TRUE(help.Applied());
-    for (int id : {IDC_COPY, IDC_STRETCH, IDC_BITMAP_LIST, 0}) {
-        HELPINFO info = {sizeof info, HELPINFO_WINDOW, id, id ? GetDlgItem(page, id) : page, 0, {0, 0}};
-        SendMessageA(page, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
-    }
-    ASSERT_EQ(3u, help.calls.size());
+    ASSERT_TRUE(CopyFileTo(DistPath("KELVARA.CHM"), dir / "KELVARA.CHM"));
     const int expected[] = {IDC_COPY, IDC_STRETCH, IDC_BITMAP_LIST};
-    for (size_t i = 0; i < help.calls.size(); ++i) {
-        SCOPED_TRACE(expected[i]);
-        EXPECT_EQ(static_cast<UINT>(HELP_CONTEXTPOPUP), help.calls[i].command);
-        EXPECT_EQ(static_cast<ULONG_PTR>(expected[i]), help.calls[i].data);
-        EXPECT_EQ(dir / "KELVARA.HLP", help.calls[i].path);
+    for (const HelpSystem& system : kHelpSystems) {
+        SCOPED_TRACE(system.name);
+        HelpRecorder help(pindrel.Module(), &system);
+        ASSERT_TRUE(help.Applied());
+        for (int id : {IDC_COPY, IDC_STRETCH, IDC_BITMAP_LIST, 0}) {
+            HELPINFO info = {sizeof info, HELPINFO_WINDOW, id, id ? GetDlgItem(page, id) : page, 0, {0, 0}};
+            SendMessageA(page, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+        }
+        ASSERT_EQ(3u, help.calls.size());
+        for (size_t i = 0; i < help.calls.size(); ++i) {
+            SCOPED_TRACE(expected[i]);
+            const std::string helpFile = dir / "KELVARA.HLP";
+            EXPECT_EQ(ExpectedHelpCall(system, pindrel.Module(), page, helpFile, HELP_CONTEXTPOPUP, expected[i]),
+                      help.calls[i]);
+        }
     }
 }
 

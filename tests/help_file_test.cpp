@@ -2,6 +2,7 @@
 // suite passes to WinHelpA opens its topic, without an error box. Under code page
 // 932 the viewer is given the Japanese help file and shows its Japanese topics.
 #include <windows.h>
+#include <htmlhelp.h>
 #include <richedit.h>
 
 #include <gtest/gtest.h>
@@ -200,9 +201,10 @@ const Topic kPopupTopics[] = {
     {25304, "Stretch", "Shrinks", "縮小して表示", "全体が見えるように縮小"},
 };
 
-void ExpectTopic(const std::string& shown, const Topic& topic)
+// The heading ends its line with lineEnd.
+void ExpectTopic(const std::string& shown, const Topic& topic, const char* lineEnd = "\r")
 {
-    EXPECT_EQ(0u, shown.find(Localized(topic.heading, topic.japaneseHeading) + "\r")) << shown;
+    EXPECT_EQ(0u, shown.find(Localized(topic.heading, topic.japaneseHeading) + lineEnd)) << shown;
     EXPECT_NE(std::string::npos, shown.find(Localized(topic.phrase, topic.japanesePhrase))) << shown;
 }
 
@@ -263,6 +265,36 @@ TEST_F(HelpFile, UnknownContextNumberShowsNoTopic)
     ASSERT_TRUE(ShowHelp(HELP_CONTEXT, 24999));
     ViewerWindows windows = FindViewerWindows(HelpViewerProcess());
     EXPECT_TRUE(windows.topics.empty()) << ViewerText(TextView(windows.topics[0]));
+}
+
+// KELVARA.CHM in Wine's own HTML Help: every context number opens a window with the
+// file's title (Wine shows no page without a browser engine); an unknown one opens
+// nothing. The pop-ups that PINDREL.DLL shows there are its controls' topics.
+TEST(HtmlHelpFile, EachContextNumberOpensAWindowOfTheFile)
+{
+    const std::string file = JapaneseRun() ? std::string(KELVARA_CHM_JA) : DistPath("KELVARA.CHM");
+    HMODULE hhctrl = LoadLibraryA("hhctrl.ocx");
+    auto htmlHelp = reinterpret_cast<HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR)>(
+        hhctrl ? GetProcAddress(hhctrl, "HtmlHelpA") : nullptr);
+    HMODULE pindrel = LoadLibraryExA(DistPath("PINDREL.DLL").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(htmlHelp && pindrel);
+    std::vector<Topic> topics(std::begin(kMainTopics), std::end(kMainTopics));
+    topics.insert(topics.end(), std::begin(kPopupTopics), std::end(kPopupTopics));
+    for (const Topic& topic : topics) {
+        SCOPED_TRACE(topic.number);
+        HWND window = htmlHelp(GetDesktopWindow(), file.c_str(), HH_HELP_CONTEXT, topic.number);
+        wchar_t caption[64] = L"";
+        GetWindowTextW(window, caption, 64);
+        EXPECT_EQ(Wide(JapaneseRun() ? u8"Kelvara ヘルプ" : "Kelvara Help"), caption);
+        htmlHelp(nullptr, nullptr, HH_CLOSE_ALL, 0);
+        char popup[1024] = "";
+        if (topic.number > 25010) {  // a control's
+            LoadStringA(pindrel, static_cast<UINT>(topic.number), popup, sizeof popup);
+            ExpectTopic(popup, topic, "\n\n");
+        }
+    }
+    EXPECT_FALSE(htmlHelp(GetDesktopWindow(), file.c_str(), HH_HELP_CONTEXT, 24999));
+    FreeLibrary(pindrel);
 }
 
 // Screenshots: the whole screen as a PNG file.

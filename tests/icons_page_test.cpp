@@ -737,18 +737,20 @@ TEST_F(IconsPage, HelpOnAControlShowsItsPopUpTopic)
     std::string path = Fixture("ICONLIB.DLL");
     PropertiesSheet sheet;
     OpenIcons(sheet, path);
-    HelpRecorder help(library->Get());
-    ASSERT_TRUE(help.Applied());
-    for (int id : {IDC_COPY, IDC_ICON_LIST, IDC_SIZE_LARGE}) {
-        SCOPED_TRACE(id);
-        help.calls.clear();
-        HELPINFO info = {sizeof info, HELPINFO_WINDOW, id, sheet.Control(id), 0, {0, 0}};
-        SendMessageA(sheet.Page(), WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
-        ASSERT_EQ(1u, help.calls.size());
-        EXPECT_EQ(static_cast<UINT>(HELP_CONTEXTPOPUP), help.calls[0].command);
-        EXPECT_EQ(static_cast<ULONG_PTR>(id), help.calls[0].data);
-        EXPECT_EQ(sheet.Page(), help.calls[0].window);
-        EXPECT_NE(std::string::npos, help.calls[0].path.find("KELVARA.HLP")) << help.calls[0].path;
+    for (const HelpSystem& system : kHelpSystems) {
+        SCOPED_TRACE(system.name);
+        HelpRecorder help(library->Get(), &system);
+        ASSERT_TRUE(help.Applied());
+        for (int id : {IDC_COPY, IDC_ICON_LIST, IDC_SIZE_LARGE}) {
+            SCOPED_TRACE(id);
+            help.calls.clear();
+            HELPINFO info = {sizeof info, HELPINFO_WINDOW, id, sheet.Control(id), 0, {0, 0}};
+            SendMessageA(sheet.Page(), WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+            ASSERT_EQ(1u, help.calls.size());
+            const std::string helpFile = DistPath("KELVARA.HLP");
+            EXPECT_EQ(ExpectedHelpCall(system, library->Get(), sheet.Page(), helpFile, HELP_CONTEXTPOPUP, id),
+                      help.calls[0]);
+        }
     }
 }
 

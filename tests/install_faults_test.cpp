@@ -161,7 +161,7 @@ std::set<std::string> InstalledFiles()
     std::string system = SystemDirectory();
     for (const char* name : {"\\KELVARA.CPL", "\\ShellExt\\PINDREL.DLL", "\\ShellExt\\PINDREL.INF",
                              "\\ShellExt\\QUORBIN.DLL", "\\ShellExt\\QUORBIN.INF", "\\ShellExt\\KELVARA.HLP",
-                             "\\ShellExt\\KELVARA.INF"})
+                             "\\ShellExt\\KELVARA.CHM", "\\ShellExt\\KELVARA.INF"})
         if (FileExists(system + name))
             files.insert(system + name);
     return files;
@@ -217,7 +217,7 @@ protected:
         ASSERT_TRUE(InstalledFiles().empty()) << "the prefix must not have the suite installed";
         ASSERT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kComponentKey));
         for (const char* name : {"PINDREL.DLL", "PINDREL.INF", "QUORBIN.DLL", "QUORBIN.INF", "KELVARA.CPL",
-                                 "KELVARA.INF", "KELVARA.HLP"})
+                                 "KELVARA.INF", "KELVARA.HLP", "KELVARA.CHM"})
             ASSERT_TRUE(CopyFileTo(DistPath(name), source / name)) << name;
         MakeClasses();
         for (const char* name : kClasses)

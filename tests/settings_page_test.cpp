@@ -204,30 +204,30 @@ TEST_F(SettingsPage, IconsOnlyBoxFollowsEnableAndIcons)
 
 TEST_F(SettingsPage, HelpOpensTopic25000BesidePindrelAndClosingClosesIt)
 {
-    HWND settingsPage = nullptr;
-    HelpRecorder* help = nullptr;
-    Open([&](HWND page) {
-        settingsPage = page;
-        // Left in place on purpose: the patch goes away with the library, which the
-        // applet frees after the page's WM_DESTROY has called WinHelpA.
-        help = new HelpRecorder(GetModuleHandleA(pindrel.c_str()));
-        SendMessageA(GetParent(page), PSM_PRESSBUTTON, PSBTN_HELP, 0);
-        PumpMessages();
-    }, PSBTN_CANCEL);
-    ASSERT_TRUE(help && help->Applied());
-    const std::vector<HelpCall>& calls = help->calls;
-    std::string path = temp / "KELVARA.HLP";
-    ASSERT_EQ(2u, calls.size());
-    EXPECT_EQ(settingsPage, calls[0].window);
-    EXPECT_EQ(path, calls[0].path);
-    EXPECT_EQ(static_cast<UINT>(HELP_CONTEXT), calls[0].command);
-    EXPECT_EQ(25000u, calls[0].data);
-    EXPECT_EQ(settingsPage, calls[1].window);
-    EXPECT_EQ(path, calls[1].path);
-    EXPECT_EQ(static_cast<UINT>(HELP_QUIT), calls[1].command);
-    // The applet's own help was not asked for this page.
-    for (const HelpCall& call : observer.help.calls)
-        EXPECT_NE(static_cast<UINT>(HELP_CONTEXT), call.command);
+    ASSERT_TRUE(CopyFileTo(DistPath("KELVARA.CHM"), temp / "KELVARA.CHM"));
+    for (const HelpSystem& system : kHelpSystems) {
+        SCOPED_TRACE(system.name);
+        observer.help.calls.clear();
+        HWND settingsPage = nullptr;
+        HelpRecorder* help = nullptr;
+        Open([&](HWND page) {
+            settingsPage = page;
+            // Left in place on purpose: the patches go away with the library, which the
+            // applet frees after the page's WM_DESTROY has asked for help.
+            help = new HelpRecorder(GetModuleHandleA(pindrel.c_str()), &system);
+            SendMessageA(GetParent(page), PSM_PRESSBUTTON, PSBTN_HELP, 0);
+            PumpMessages();
+        }, PSBTN_CANCEL);
+        ASSERT_TRUE(help && help->Applied());
+        const std::vector<HelpCall>& calls = help->calls;
+        ASSERT_EQ(2u, calls.size());
+        const std::string helpFile = temp / "KELVARA.HLP";
+        EXPECT_EQ(ExpectedHelpCall(system, help->Module(), settingsPage, helpFile, HELP_CONTEXT, 25000), calls[0]);
+        EXPECT_EQ(ExpectedHelpCall(system, help->Module(), settingsPage, helpFile, HELP_QUIT, 0), calls[1]);
+        // The applet's own help was not asked for this page.
+        for (const HelpCall& call : observer.help.calls)
+            EXPECT_NE(static_cast<UINT>(HELP_CONTEXT), call.command);
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // its Setup.ini and stand-in component libraries, its dialog driven from outside.
 #include "deliverables.h"
 #include "foreign_windows.h"
+#include "help_recorder.h"
 #include "registry_snapshot.h"
 #include "temp_files.h"
 #include "text.h"
@@ -476,6 +477,46 @@ TEST_F(SetupProgram, HelpShowsKelvaraHlpBesideTheProgramUntilTheDialogCloses)
         CloseHandle(viewerProcess);
         EXPECT_TRUE(setup.InstallLog().empty());
     }
+}
+
+// Loads library into the running program, on a thread of the program's own.
+bool LoadInto(const RunningProgram& program, const std::string& library)
+{
+    HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, program.Id());
+    void* name = VirtualAllocEx(process, nullptr, library.size() + 1, MEM_COMMIT, PAGE_READWRITE);
+    FARPROC loadLibrary = GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA");
+    HANDLE thread = WriteProcessMemory(process, name, library.c_str(), library.size() + 1, nullptr)
+                        ? CreateRemoteThread(process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(loadLibrary),
+                                             name, 0, nullptr)
+                        : nullptr;
+    DWORD loaded = 0;
+    bool done = WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0 && GetExitCodeThread(thread, &loaded) && loaded;
+    CloseHandle(thread);
+    CloseHandle(process);
+    return done;
+}
+
+// Help opens the contents in the viewer of each Windows, and closing the dialog
+// closes it: HELPSPY.DLL shows the program the Windows and logs its calls.
+TEST_F(SetupProgram, HelpAsksTheViewerOfEachWindows)
+{
+    ASSERT_TRUE(CopyFileTo(DistPath("KELVARA.CHM"), setup.Path("KELVARA.CHM")));
+    setup.Write("KELVARA.HLP", "help");
+    const std::string help = setup.Path("KELVARA.HLP"), log = setup.Path("HELP.LOG");
+    SetEnvironmentVariableA("KELVARA_HELP_LOG", log.c_str());
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE(kHelpSystems[i].name);
+        SetEnvironmentVariableA("KELVARA_HELP_SYSTEM", std::to_string(i).c_str());
+        HWND dialog = StartWithDialog(kApplication + std::string("[Components]\r\nAlpha=ALPHA.DLL\r\n") + kApplet);
+        ASSERT_TRUE(dialog && LoadInto(*program, FixturePath("HELPSPY.DLL")));
+        PressButton(dialog, kHelp);
+        PressButton(dialog, kCancel);
+        ASSERT_TRUE(program->WaitForExit());
+        EXPECT_EQ(Describe(ExpectedHelpCall(kHelpSystems[i], nullptr, dialog, help, HELP_CONTENTS, 0)) + "\n" +
+                      Describe(ExpectedHelpCall(kHelpSystems[i], nullptr, dialog, help, HELP_QUIT, 0)) + "\n",
+                  ReadWholeFile(log));
+    }
+    SetEnvironmentVariableA("KELVARA_HELP_SYSTEM", nullptr);
 }
 
 }  // namespace

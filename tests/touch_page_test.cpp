@@ -834,23 +834,24 @@ TEST_F(TouchPage, HelpOnAControlAsksForItsPopupTopic)
     char previous[MAX_PATH];
     GetCurrentDirectoryA(sizeof previous, previous);
     ASSERT_TRUE(SetCurrentDirectoryA(elsewhere.Path().c_str()));
-    HelpRecorder help(pindrel->Get());
-    ASSERT_TRUE(help.Applied());
-    for (int id : {IDC_TOUCH, IDC_STAMP_CREATION, IDC_DATE, IDC_RESET, 0, -1}) {
-        HELPINFO info = {sizeof info, HELPINFO_WINDOW, id, GetDlgItem(page, id), 0, {0, 0}};
-        SendMessageA(page, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+    const ULONG_PTR topics[] = {IDC_TOUCH, IDC_STAMP_CREATION, IDC_DATE, IDC_RESET};
+    for (const HelpSystem& system : kHelpSystems) {
+        SCOPED_TRACE(system.name);
+        HelpRecorder help(pindrel->Get(), &system);
+        ASSERT_TRUE(help.Applied());
+        for (int id : {IDC_TOUCH, IDC_STAMP_CREATION, IDC_DATE, IDC_RESET, 0, -1}) {
+            HELPINFO info = {sizeof info, HELPINFO_WINDOW, id, GetDlgItem(page, id), 0, {0, 0}};
+            SendMessageA(page, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+        }
+        EXPECT_EQ(4u, help.calls.size());
+        for (size_t i = 0; i < help.calls.size() && i < 4; ++i) {
+            SCOPED_TRACE(topics[i]);
+            const std::string helpFile = DistPath("KELVARA.HLP");
+            EXPECT_EQ(ExpectedHelpCall(system, pindrel->Get(), page, helpFile, HELP_CONTEXTPOPUP, topics[i]),
+                      help.calls[i]);
+        }
     }
     SetCurrentDirectoryA(previous);
-    ASSERT_EQ(4u, help.calls.size());
-    const ULONG_PTR topics[] = {IDC_TOUCH, IDC_STAMP_CREATION, IDC_DATE, IDC_RESET};
-    for (int i = 0; i < 4; ++i) {
-        SCOPED_TRACE(topics[i]);
-        const HelpCall& call = help.calls[i];
-        EXPECT_EQ(page, call.window);
-        EXPECT_EQ(0, lstrcmpiA(DistPath("KELVARA.HLP").c_str(), call.path.c_str())) << call.path;
-        EXPECT_EQ(static_cast<UINT>(HELP_CONTEXTPOPUP), call.command);
-        EXPECT_EQ(topics[i], call.data);
-    }
 }
 
 }  // namespace

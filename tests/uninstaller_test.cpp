@@ -411,17 +411,22 @@ TEST_F(Uninstaller, HelpOpensTopic15002OfTheInstallationDirectorysHelpFile)
 {
     key.SetDirectory(temp.Path());
     key.Add("Alpha", Component("ALPHA"));
-    HWND uninstallDialog = nullptr;
-    EXPECT_EQ(0, Run([&](HWND dialog) {
-        uninstallDialog = dialog;
-        ClickButton(dialog, 32651);
-        ClickButton(dialog, IDCANCEL);
-    }));
-    ASSERT_EQ(1u, observer.help.calls.size());
-    EXPECT_EQ(uninstallDialog, observer.help.calls[0].window);
-    EXPECT_EQ(temp / "KELVARA.HLP", observer.help.calls[0].path);
-    EXPECT_EQ(static_cast<UINT>(HELP_CONTEXT), observer.help.calls[0].command);
-    EXPECT_EQ(15002u, observer.help.calls[0].data);
+    ASSERT_TRUE(CopyFileTo(DistPath("KELVARA.CHM"), temp / "KELVARA.CHM"));
+    for (const HelpSystem& system : kHelpSystems) {
+        SCOPED_TRACE(system.name);
+        HelpRecorder help(applet.Get(), &system);
+        HWND uninstallDialog = nullptr;
+        EXPECT_EQ(0, Run([&](HWND dialog) {
+            uninstallDialog = dialog;
+            ClickButton(dialog, 32651);
+            ClickButton(dialog, IDCANCEL);
+        }));
+        // The help window stays open when the dialog ends.
+        ASSERT_EQ(1u, help.calls.size());
+        const std::string helpFile = temp / "KELVARA.HLP";
+        EXPECT_EQ(ExpectedHelpCall(system, applet.Get(), uninstallDialog, helpFile, HELP_CONTEXT, 15002),
+                  help.calls[0]);
+    }
 }
 
 TEST_F(Uninstaller, DialogFollowsItsTemplate)

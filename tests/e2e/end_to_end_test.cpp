@@ -286,7 +286,8 @@ TEST(EndToEnd, SetupInstallsBothComponentsAndTheApplet)
         EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(path.c_str())) << path;
     }
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((SystemDirectory() + "\\KELVARA.CPL").c_str()));
-    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((directory + "KELVARA.HLP").c_str()));
+    for (const char* help : {"KELVARA.HLP", "KELVARA.CHM"})
+        EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((directory + help).c_str())) << help;
     EXPECT_EQ("rundll32.exe " + SystemDirectory() + "\\KELVARA.CPL,Uninstall",
               ReadStringValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"));
     EXPECT_EQ("Quorbin", ReadStringValue(HKEY_CLASSES_ROOT, ".doc", ""));
