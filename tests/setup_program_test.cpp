@@ -484,11 +484,9 @@ bool LoadInto(const RunningProgram& program, const std::string& library)
 {
     HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, program.Id());
     void* name = VirtualAllocEx(process, nullptr, library.size() + 1, MEM_COMMIT, PAGE_READWRITE);
-    FARPROC loadLibrary = GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA");
-    HANDLE thread = WriteProcessMemory(process, name, library.c_str(), library.size() + 1, nullptr)
-                        ? CreateRemoteThread(process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(loadLibrary),
-                                             name, 0, nullptr)
-                        : nullptr;
+    auto load = reinterpret_cast<LPTHREAD_START_ROUTINE>(GetProcAddress(GetModuleHandleA("kernel32"), "LoadLibraryA"));
+    WriteProcessMemory(process, name, library.c_str(), library.size() + 1, nullptr);
+    HANDLE thread = CreateRemoteThread(process, nullptr, 0, load, name, 0, nullptr);
     DWORD loaded = 0;
     bool done = WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0 && GetExitCodeThread(thread, &loaded) && loaded;
     CloseHandle(thread);

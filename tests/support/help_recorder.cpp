@@ -90,9 +90,6 @@ HelpRecorder::HelpRecorder(HMODULE module, const HelpSystem* shown)
 
 HelpRecorder::~HelpRecorder()
 {
-    // Undone in the reverse order, for patches of the same slots made before.
-    while (!systemPatches.empty())
-        systemPatches.pop_back();
     recorders.erase(std::find(recorders.begin(), recorders.end(), this));
 }
 
