@@ -1,5 +1,6 @@
 // Programs under test as processes of their own, and their windows.
 #include "foreign_windows.h"
+#include <cstdio>
 #include "deliverables.h"
 
 RunningProgram::RunningProgram(const std::string& program, const std::string& currentDirectory)
@@ -16,9 +17,16 @@ void RunningProgram::Start(const char* program, std::string commandLine, const s
 {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    if (!CreateProcessA(program, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &startup, &info_))
-        info_ = {};
+    // Under load Wine has refused a start right after the program's previous run
+    // ended (once in a full test run); the refusal is reported and the start tried again.
+    for (int attempt = 0; attempt < 3; ++attempt, Sleep(200)) {
+        if (CreateProcessA(program, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                           currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &startup, &info_))
+            return;
+        fprintf(stderr, "CreateProcessA(%s) failed: error %lu\n", program ? program : commandLine.c_str(),
+                GetLastError());
+    }
+    info_ = {};
 }
 
 RunningProgram::~RunningProgram()
