@@ -294,6 +294,7 @@ TEST(HtmlHelpFile, EachContextNumberOpensAWindowOfTheFile)
         }
     }
     EXPECT_FALSE(htmlHelp(GetDesktopWindow(), file.c_str(), HH_HELP_CONTEXT, 24999));
+    FreeLibrary(pindrel);
 }
 
 // Screenshots: the whole screen as a PNG file.

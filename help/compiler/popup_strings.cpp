@@ -42,7 +42,7 @@ bool BuildPopupStrings(const HelpSource& source, std::string& rc, std::string& e
     const std::string& codePage = language.codePage;
     // The bullet in the code page, for measuring the text as the pages load it.
     std::string bullet;
-    if (!ConvertText(language.popupBullet, codePage, codePage.empty() ? "" : "UTF-8", bullet)) {
+    if (!ConvertText(language.popupBullet, codePage, "UTF-8", bullet)) {
         error = "the pop-up bullet cannot be written in " + codePage;
         return false;
     }
@@ -56,7 +56,7 @@ bool BuildPopupStrings(const HelpSource& source, std::string& rc, std::string& e
             return false;
         }
         std::string utf8;
-        if (!ConvertText(text, codePage.empty() ? "" : "UTF-8", codePage, utf8)) {
+        if (!ConvertText(text, "UTF-8", codePage, utf8)) {
             error = "the pop-up text of topic " + topic.name + " cannot be converted to UTF-8";
             return false;
         }
