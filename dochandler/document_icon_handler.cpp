@@ -8,6 +8,7 @@
 #include "registry.h"
 #include "resource.h"
 #include "scoped.h"
+#include "wide_names.h"
 #include <shlobj.h>
 #include <new>
 
@@ -94,13 +95,9 @@ STDMETHODIMP DocumentIconHandler::Load(LPCOLESTR fileName, DWORD)
 {
     if (!fileName || !fileName[0])
         return E_FAIL;
-    // The code page of the "A" file functions that later open the path.
-    if (!WideCharToMultiByte(CP_ACP, 0, fileName, -1, filePath, sizeof filePath, nullptr, nullptr)) {
-        // A conversion that does not fit leaves a cut, unterminated path behind.
-        filePath[0] = '\0';
-        return E_FAIL;
-    }
-    return S_OK;
+    // The code page of the "A" file functions that later open the path; a name
+    // without an exact path there, or one that does not fit, leaves no file behind.
+    return PathFromWide(fileName, filePath, sizeof filePath) ? S_OK : E_FAIL;
 }
 
 STDMETHODIMP DocumentIconHandler::GetIconLocation(UINT, PSTR iconFile, UINT iconFileSize, int* index,

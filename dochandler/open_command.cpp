@@ -3,6 +3,7 @@
 #include "messages.h"
 #include "module.h"
 #include "resource.h"
+#include "wide_names.h"
 #include <shellapi.h>
 
 namespace {
@@ -48,4 +49,20 @@ extern "C" int WINAPI Open(HWND, HINSTANCE, LPSTR commandLine, int)
         return 1;
     ShowSystemError(nullptr, SystemErrorFor(result));
     return 0;
+}
+
+// The entry rundll32 calls on the NT family, where it finds one, with the command
+// line as the shell holds it. The path goes on to Open as its exact text in the code
+// page, or its short name; a name with neither is refused rather than opened as the
+// look-alike the system's conversion would make of it.
+extern "C" int WINAPI OpenW(HWND window, HINSTANCE instance, LPWSTR commandLine, int show)
+{
+    if (!commandLine)
+        return Open(window, instance, nullptr, show);
+    char path[MAX_PATH];
+    if (!PathFromWide(commandLine, path, sizeof path)) {
+        ShowMessage(nullptr, IDS_NAME_NOT_IN_CODE_PAGE, MB_ICONERROR);
+        return 0;
+    }
+    return Open(window, instance, path, show);
 }

@@ -7,6 +7,7 @@
 #include "resource.h"
 #include "scoped.h"
 #include "settings.h"
+#include "wide_names.h"
 #include <shellapi.h>
 #include <new>
 
@@ -35,6 +36,43 @@ private:
     STGMEDIUM medium_ = {};
     HRESULT result_;
 };
+
+// Name index of a drop list as a path of the ANSI code page, with its length; 0 when
+// the list has no such name or its name (of a wide list) has no exact path. The NT
+// family's shell hands over wide lists, whose names DragQueryFileA would convert
+// with look-alikes; those are read here.
+UINT QueryDropFile(HDROP drop, UINT index, char* buffer, UINT size)
+{
+    SIZE_T listSize = GlobalSize(drop);
+    const DROPFILES* list = static_cast<const DROPFILES*>(GlobalLock(drop));
+    if (!list)
+        return 0;
+    bool wide = listSize >= sizeof(DROPFILES) && list->fWide;
+    WCHAR name[MAX_PATH];
+    bool found = false;
+    if (wide) {
+        const WCHAR* at = reinterpret_cast<const WCHAR*>(reinterpret_cast<const BYTE*>(list) + list->pFiles);
+        const WCHAR* end = reinterpret_cast<const WCHAR*>(reinterpret_cast<const BYTE*>(list) + listSize);
+        // Names end with a zero character; an empty name ends the list.
+        for (UINT i = 0; at < end && *at && i < index; ++i) {
+            while (at < end && *at)
+                ++at;
+            ++at;
+        }
+        int length = 0;
+        while (at + length < end && at[length] && length < MAX_PATH)
+            ++length;
+        found = at < end && *at && length < MAX_PATH && at + length < end;
+        if (found) {
+            CopyMemory(name, at, length * sizeof(WCHAR));
+            name[length] = 0;
+        }
+    }
+    GlobalUnlock(drop);
+    if (!wide)
+        return DragQueryFileA(drop, index, buffer, size);
+    return found && PathFromWide(name, buffer, static_cast<int>(size)) ? lstrlenA(buffer) : 0;
+}
 
 UINT CALLBACK PageCallback(HWND, UINT message, LPPROPSHEETPAGEA page)
 {
@@ -125,7 +163,7 @@ STDMETHODIMP PropSheetExtension::Initialize(PCIDLIST_ABSOLUTE, IDataObject* sele
         return drop.Result();
     }
     filePath[0] = '\0';
-    DragQueryFileA(drop.Get(), 0, filePath, sizeof filePath);
+    QueryDropFile(drop.Get(), 0, filePath, sizeof filePath);
     fileName = FileNamePart(filePath);
     char* dot = FindLastChar(filePath, '.');
     fileExtension = dot ? dot + 1 : nullptr;
@@ -141,7 +179,8 @@ BOOL PropSheetExtension::ProbeSelection()
         if (FAILED(drop.Result()))
             return FALSE;
         fileCount = DragQueryFileA(drop.Get(), 0xFFFFFFFF, nullptr, 0);
-        DragQueryFileA(drop.Get(), 0, filePath, sizeof filePath);
+        filePath[0] = '\0';
+        QueryDropFile(drop.Get(), 0, filePath, sizeof filePath);
     }
     if (fileCount > 1) {
         ReleaseModule();
@@ -149,8 +188,9 @@ BOOL PropSheetExtension::ProbeSelection()
         ReplaceFileIcon(LoadIconA(moduleInstance, MAKEINTRESOURCEA(IDI_PINDREL)));
         return TRUE;
     }
+    // A file whose name has no path of the code page gets no pages.
     SHFILEINFOA info = {};
-    BOOL found = SHGetFileInfoA(filePath, 0, &info, sizeof info, SHGFI_ICON) != 0;
+    BOOL found = filePath[0] && SHGetFileInfoA(filePath, 0, &info, sizeof info, SHGFI_ICON) != 0;
     ReplaceFileIcon(found ? info.hIcon : nullptr);
     return found;
 }
@@ -233,7 +273,7 @@ UINT PropSheetExtension::GetSelectedFile(UINT index, char* buffer, UINT size)
     DropList drop(dataObject);
     if (FAILED(drop.Result()))
         return 0;
-    return DragQueryFileA(drop.Get(), index, buffer, size);
+    return QueryDropFile(drop.Get(), index, buffer, size);
 }
 
 void PropSheetExtension::BeginSelectionWalk()
@@ -295,11 +335,11 @@ UINT PropSheetExtension::QueryWalkFile(UINT index, char* buffer, UINT size)
         ++walkIndex;
     }
     bool found = walkIndex == index && walkOffset < walkSize;
-    // DragQueryFileA itself reads the name: the list as seen from that name on.
+    // The name is read as the first of the list as seen from that name on.
     if (found)
         drop->pFiles = static_cast<DWORD>(walkOffset);
     GlobalUnlock(walkList);
-    return found ? DragQueryFileA(static_cast<HDROP>(walkList), 0, buffer, size) : 0;
+    return found ? QueryDropFile(static_cast<HDROP>(walkList), 0, buffer, size) : 0;
 }
 
 BOOL PropSheetExtension::AddPage(UINT dialogId, DLGPROC dialogProc, LPFNSVADDPROPSHEETPAGE addPage, LPARAM lParam)

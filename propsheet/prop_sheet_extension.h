@@ -34,6 +34,9 @@ public:
     void ReleaseModule();
     // PSPCB_RELEASE of one of the object's pages: gives back the page's reference.
     void PageReleased();
+    // The path of the index-th selected file and its length; 0 when the selection
+    // cannot be read or the name has no exact path of the code page, a file that
+    // the pages pass over.
     UINT GetSelectedFile(UINT index, char* buffer, UINT size);
     // A loop over the whole selection reads the drop list once: the shell renders
     // it afresh for every GetData (Wine's folders the whole list each time) and

@@ -48,7 +48,7 @@ I386_INSTRUCTIONS = set("""
 
 EXPORTS = {
     'PINDREL.DLL': {'DllMain', 'DllGetClassObject', 'DllCanUnloadNow', 'Install', 'Uninstall', 'CplGetPage'},
-    'QUORBIN.DLL': {'DllMain', 'DllGetClassObject', 'DllCanUnloadNow', 'CplGetPage', 'Open', 'Install',
+    'QUORBIN.DLL': {'DllMain', 'DllGetClassObject', 'DllCanUnloadNow', 'CplGetPage', 'Open', 'OpenW', 'Install',
                     'Uninstall'},
     'KELVARA.CPL': {'CPlApplet', 'DllMain', 'Install', 'Uninstall'},
     'SETUP.EXE': set(),
