@@ -2,6 +2,7 @@
 // for icon locations as Explorer asks, on real files and real classes under
 // HKEY_CLASSES_ROOT.
 #include "deliverables.h"
+#include "look_alikes.h"
 #include "registry_tree.h"
 #include "temp_files.h"
 #include "text.h"
@@ -57,7 +58,8 @@ protected:
     }
 
     // A new handler given path by Load, asked once for its location, released.
-    Location Locate(const std::string& path, UINT size = MAX_PATH)
+    Location Locate(const std::string& path, UINT size = MAX_PATH) { return Locate(WideFromAnsi(path), S_OK, size); }
+    Location Locate(const std::wstring& path, HRESULT loaded, UINT size = MAX_PATH)
     {
         Location location = {E_UNEXPECTED, "", 12345, 0xdeadbeef};
         IPersistFile* file = nullptr;
@@ -66,7 +68,7 @@ protected:
         EXPECT_EQ(S_OK, created);
         if (FAILED(created))
             return location;
-        EXPECT_EQ(S_OK, file->Load(WideFromAnsi(path).c_str(), STGM_READ));
+        EXPECT_EQ(loaded, file->Load(path.c_str(), STGM_READ));
         IExtractIconA* extract = nullptr;
         EXPECT_EQ(S_OK, file->QueryInterface(IID_IExtractIconA, reinterpret_cast<void**>(&extract)));
         if (extract) {
@@ -137,6 +139,29 @@ TEST_F(IconHandler, FirstEightBytesChooseTheKindOfDocument)
         Location location = Locate(temp.WriteFile(name + ".doc", kSignature + "named"));
         EXPECT_EQ("C:\\Word\\WINWORD.EXE", location.file);
         EXPECT_EQ(1, location.index);
+    }
+}
+
+// The shell's wide path of a name the code page cannot spell is read as the file's
+// short name, or refused; the look-alike of the other kind is never read.
+TEST_F(IconHandler, WideNameIsTheChosenFileOrNone)
+{
+    SetIcon(wordClass, "C:\\Word\\WINWORD.EXE,1");
+    SetIcon(textClass, "C:\\Windows\\notepad.exe,0");
+    ASSERT_TRUE(SetRegistryString(HKEY_CLASSES_ROOT, ".doc", "QuorbinBackup", wordClass));
+    for (ShortNames answer : kShortNames) {
+        // The chosen file is of the other kind than its look-alike: the Word document
+        // and then, with the short name found, the text.
+        for (bool word : {true, false}) {
+            SCOPED_TRACE(static_cast<int>(answer) * 2 + word);
+            LookAlikes files = WriteLookAlikes(temp, ".doc", word ? kSignature : "text", word ? "text" : kSignature);
+            WideNameWatch watch(quorbin.Get(), answer);
+            ASSERT_TRUE(watch.Applied());
+            Location location = Locate(files.chosen, watch.Finds() ? S_OK : E_FAIL);
+            EXPECT_EQ(watch.Finds() && word ? "C:\\Word\\WINWORD.EXE" : "C:\\Windows\\notepad.exe", location.file);
+            EXPECT_EQ(watch.Finds(), watch.Opened(files.path));
+            EXPECT_FALSE(watch.Opened(files.twin));
+        }
     }
 }
 
@@ -313,7 +338,8 @@ TEST_F(IconHandler, LoadRefusesEmptyAndOversizedPaths)
     SetIcon(wordClass, "C:\\Word\\WINWORD.EXE,1");
     ASSERT_TRUE(SetRegistryString(HKEY_CLASSES_ROOT, ".doc", "QuorbinBackup", wordClass));
     // Japanese text takes two bytes a character under code page 932 and three under
-    // UTF-8; under 1252 it cannot be represented and each character becomes one '?'.
+    // UTF-8: too long for the path. Under 1252 it cannot be spelled, and no such
+    // file has a short name.
     std::wstring japanese(129, L'\x6587');
     struct Row {
         const char* name;
@@ -326,7 +352,7 @@ TEST_F(IconHandler, LoadRefusesEmptyAndOversizedPaths)
         {"259 characters", L"C:\\" + std::wstring(256, L'p'), false, S_OK},
         {"260 characters", L"C:\\" + std::wstring(257, L'p'), false, E_FAIL},
         {"300 characters", L"C:\\" + std::wstring(297, L'p'), false, E_FAIL},
-        {"129 Japanese characters", L"C:\\" + japanese, false, GetACP() == 1252 ? S_OK : E_FAIL},
+        {"129 Japanese characters", L"C:\\" + japanese, false, E_FAIL},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -3,6 +3,7 @@
 // shell starting a real program.
 #include "deliverables.h"
 #include "import_patch.h"
+#include "look_alikes.h"
 #include "message_boxes.h"
 #include "open_recorder.h"
 #include "registry_tree.h"
@@ -13,6 +14,7 @@
 namespace {
 
 using OpenFn = int(WINAPI*)(HWND, HINSTANCE, LPSTR, int);
+using OpenWFn = int(WINAPI*)(HWND, HINSTANCE, LPWSTR, int);
 
 const std::string kSignature("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
 const char kCaption[] = "Quorbin Icon Handler";
@@ -108,6 +110,41 @@ TEST_F(OpenCommand, VerbFollowsTheFirstEightBytes)
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
+// rundll32 on the NT family calls OpenW with the command line as the shell holds
+// it: a name the code page cannot spell opens through its short name, or is refused
+// with a word why; the look-alike of the other kind is never opened.
+TEST_F(OpenCommand, WideEntryOpensTheChosenDocumentOrSaysWhyNot)
+{
+    auto openW = quorbin.Export<OpenWFn>("OpenW");
+    ASSERT_TRUE(openW);
+    const std::string refused = Localized(
+        "The document's name holds characters that this Windows' code page cannot represent, and it has no short "
+        "name to use instead.\nRename the document to open it.",
+        "文書の名前に、この Windows のコード ページで表せない文字が含まれ、代わりに使える短い名前もありません。\n"
+        "文書を開くには名前を変更してください。");
+    for (ShortNames answer : kShortNames) {
+        SCOPED_TRACE(static_cast<int>(answer));
+        LookAlikes files = WriteLookAlikes(temp, ".doc", "Dear reader,\r\n", kSignature);
+        WideNameWatch watch(quorbin.Get(), answer);
+        ASSERT_TRUE(watch.Applied());
+        shellCalls.clear();
+        std::wstring line = files.chosen;
+        EXPECT_EQ(watch.Finds() ? 1 : 0, openW(GetDesktopWindow(), nullptr, &line[0], SW_SHOWNORMAL));
+        if (watch.Finds()) {
+            ASSERT_EQ(1u, shellCalls.size());
+            EXPECT_EQ(".txt", shellCalls[0].verb);
+            EXPECT_EQ(files.path, shellCalls[0].file);
+        } else {
+            EXPECT_TRUE(shellCalls.empty());
+            ASSERT_FALSE(boxes.Boxes().empty());
+            EXPECT_EQ((RecordedBox{nullptr, refused, kCaption, MB_ICONERROR}), boxes.Boxes().back());
+        }
+        EXPECT_FALSE(watch.Opened(files.twin));
+    }
+    EXPECT_EQ(0, openW(nullptr, nullptr, nullptr, SW_SHOWNORMAL));
+    EXPECT_EQ(Localized("Invalid parameter.", "パラメータが不正です。"), boxes.Boxes().back().text);
+}
+
 TEST_F(OpenCommand, ShellFailuresShowTheSystemsText)
 {
     struct Row {
@@ -200,6 +237,23 @@ TEST_F(OpenThroughTheShell, StartsTheWordVerbForACompoundFile)
         ASSERT_TRUE(recorder.WaitForRun(&argument));
         EXPECT_EQ("word:" + document, argument);
     }
+}
+
+// Wine's rundll32 calls the wide entry, as Windows NT's does: a Word document whose
+// name the code page cannot spell starts the Word verb, not the text verb that its
+// plain-text look-alike would.
+TEST_F(OpenThroughTheShell, RundllHandsTheShellsNameToTheWideEntry)
+{
+    LookAlikes files = WriteLookAlikes(temp, ".doc", kSignature + "compound", "plain text");
+    std::wstring command = L"rundll32.exe \"" + WideFromAnsi(DistPath("QUORBIN.DLL")) + L"\",Open " + files.chosen;
+    STARTUPINFOW startup = {sizeof startup};
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    std::string argument;
+    ASSERT_TRUE(recorder.WaitForRun(&argument));
+    EXPECT_EQ("word:" + files.path, argument);
 }
 
 }  // namespace

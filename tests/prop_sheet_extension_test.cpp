@@ -2,6 +2,7 @@
 // live, driven through PINDREL.DLL's class factory and a real property sheet.
 #include "drop_data_object.h"
 #include "import_patch.h"
+#include "look_alikes.h"
 #include "pindrel_copy.h"
 #include "resource.h"
 #include "text.h"
@@ -172,6 +173,33 @@ TEST_F(Extension, SeveralFilesShowTheComponentIconAndLoadNothing)
     EXPECT_FALSE(IsModuleLoaded(library));
     EXPECT_FALSE(GetEnvironmentVariableA("KELVARA_FIXTURE_STARTED", nullptr, 0));
     extension->Release();
+}
+
+// The NT family's shell names the selection in UTF-16. A name the code page cannot
+// spell is read as its short name, or not at all, never as the look-alike file that
+// the system's conversion names.
+TEST_F(Extension, WideNameIsTheChosenFileOrNone)
+{
+    LookAlikes files = WriteLookAlikes(pindrel.Temp(), ".dll", ReadWholeFile(library), "not a library");
+    pindrel.WriteFlags(39);
+    for (ShortNames answer : kShortNames) {
+        SCOPED_TRACE(static_cast<int>(answer));
+        WideNameWatch watch(pindrel.Module(), answer);
+        ASSERT_TRUE(watch.Applied());
+        IShellExtInit* extension = NewExtension(pindrel.Module(), std::vector<std::wstring>{files.chosen});
+        ASSERT_TRUE(extension);
+        SheetHost sheet;
+        HRESULT result = E_FAIL;
+        std::vector<std::string> tabs = ShowPages(extension, sheet, &result);
+        EXPECT_EQ(watch.Finds() ? S_OK : E_INVALIDARG, result);
+        EXPECT_EQ(watch.Finds() ? Tabs({&kTouch, &kIcons, &kBitmaps}) : Tabs({}), tabs);
+        if (watch.Finds())
+            EXPECT_EQ(files.path.substr(files.path.rfind('\\') + 1), ControlText(sheet.SelectPage(0), IDC_FILE_NAME));
+        EXPECT_EQ(watch.Finds(), watch.Opened(files.path));
+        EXPECT_FALSE(watch.Opened(files.twin));
+        EXPECT_EQ(answer == ShortNames::Windows98 || GetACP() == CP_UTF8, watch.Lookups() == 0);
+        extension->Release();
+    }
 }
 
 TEST_F(Extension, SelectedLibraryIsLoadedAsDataOnly)

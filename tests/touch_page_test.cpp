@@ -5,6 +5,7 @@
 #include "file_time_store.h"
 #include "help_recorder.h"
 #include "import_patch.h"
+#include "look_alikes.h"
 #include "prop_sheet_extension.h"
 #include "resource.h"
 #include "sheet_host.h"
@@ -186,14 +187,18 @@ protected:
 
     // The Properties sheet for paths, as Explorer builds it; returns the Touch page
     // once its activation (and the refresh it posts) has run.
-    HWND Open(const std::vector<std::string>& paths)
+    HWND Open(const std::vector<std::string>& paths) { return Open(CreateDropDataObject(paths)); }
+    HWND Open(const std::vector<std::wstring>& paths) { return Open(CreateDropDataObject(paths)); }
+    // The same for the selection data, whose reference it takes over.
+    HWND Open(IDataObject* data)
     {
         IShellExtInit* init = nullptr;
         EXPECT_EQ(S_OK, CreateComponent(pindrel->Get(), kPindrelClassId, IID_IShellExtInit,
                                         reinterpret_cast<void**>(&init)));
-        if (!init)
+        if (!init) {
+            data->Release();
             return nullptr;
-        IDataObject* data = CreateDropDataObject(paths);
+        }
         EXPECT_EQ(S_OK, init->Initialize(nullptr, data, nullptr));
         data->Release();
         IShellPropSheetExt* extension = nullptr;
@@ -664,6 +669,33 @@ TEST_F(TouchPage, FileHeldOpenWithoutSharingIsPassedOver)
     EXPECT_STAMP(typed, LastWritten(c));
     // The refresh after the write saw only the files it could read.
     EXPECT_EQ("2011/11/11", ControlText(page, IDC_DATE));
+}
+
+// A wide drop list, as the NT family's shell hands it over: a name the code page
+// cannot spell is written through its short name, or passed over without one, and
+// its look-alike is never opened.
+TEST_F(TouchPage, WideNameTouchesTheChosenFileOrIsPassedOver)
+{
+    LookAlikes files = WriteLookAlikes(dir, ".txt", "chosen", "look-alike");
+    std::string other = dir.WriteFile("other.txt", "other");
+    const FILETIME old = MakeFileTime(1999, 9, 9, 9, 9, 9);
+    const FILETIME typed = LocalToUtc(2011, 11, 11, 11, 11, 11);
+    for (ShortNames answer : {ShortNames::Real, ShortNames::Unchanged}) {
+        SCOPED_TRACE(static_cast<int>(answer));
+        for (const std::string& path : {files.path, files.twin, other})
+            SetLastWritten(path, old);
+        WideNameWatch watch(pindrel->Get(), answer);
+        HWND page = Open(std::vector<std::wstring>{WideFromAnsi(other), files.chosen});
+        ASSERT_TRUE(page);
+        TypeText(page, IDC_DATE, "2011/11/11");
+        TypeTime(page, "11:11:11");
+        ClickButton(page, IDC_TOUCH);
+        EXPECT_STAMP(typed, LastWritten(other));
+        EXPECT_STAMP(watch.Finds() ? typed : old, LastWritten(files.path));
+        EXPECT_STAMP(old, LastWritten(files.twin));
+        EXPECT_FALSE(watch.Opened(files.twin));
+        sheet.Destroy();
+    }
 }
 
 TEST_F(TouchPage, TouchAndNowChangeNothingButTheStamps)

@@ -6,9 +6,20 @@ namespace {
 
 LONG liveObjects = 0;
 
+// The names of a drop list, each with its terminator, in characters of C.
+template <typename C>
+std::vector<BYTE> ListOf(const std::vector<std::basic_string<C>>& paths)
+{
+    std::vector<BYTE> list;
+    for (const std::basic_string<C>& path : paths)
+        list.insert(list.end(), reinterpret_cast<const BYTE*>(path.c_str()),
+                    reinterpret_cast<const BYTE*>(path.c_str() + path.size() + 1));
+    return list;
+}
+
 class DropDataObject : public IDataObject {
 public:
-    DropDataObject(const std::vector<std::string>& paths, bool refuse) : paths_(paths), refuse_(refuse)
+    DropDataObject(std::vector<BYTE> names, bool wide, bool refuse) : names_(names), wide_(wide), refuse_(refuse)
     {
         InterlockedIncrement(&liveObjects);
     }
@@ -37,20 +48,15 @@ public:
     {
         if (refuse_ || format->cfFormat != CF_HDROP || !(format->tymed & TYMED_HGLOBAL))
             return DV_E_FORMATETC;
-        size_t chars = 1;
-        for (const std::string& path : paths_)
-            chars += path.size() + 1;
-        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars);
+        // The list ends with an empty name: a zero character after the names.
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names_.size() + 2);
         if (!memory)
             return E_OUTOFMEMORY;
         auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
         drop->pFiles = sizeof(DROPFILES);
-        drop->fWide = FALSE;
-        char* p = reinterpret_cast<char*>(drop + 1);
-        for (const std::string& path : paths_) {
-            lstrcpyA(p, path.c_str());
-            p += path.size() + 1;
-        }
+        drop->fWide = wide_;
+        if (!names_.empty())
+            CopyMemory(drop + 1, names_.data(), names_.size());
         GlobalUnlock(memory);
         medium->tymed = TYMED_HGLOBAL;
         medium->hGlobal = memory;
@@ -75,7 +81,8 @@ public:
 
 private:
     LONG refs_ = 1;
-    std::vector<std::string> paths_;
+    std::vector<BYTE> names_;
+    bool wide_;
     bool refuse_;
 };
 
@@ -83,12 +90,17 @@ private:
 
 IDataObject* CreateDropDataObject(const std::vector<std::string>& paths)
 {
-    return new DropDataObject(paths, false);
+    return new DropDataObject(ListOf(paths), false, false);
+}
+
+IDataObject* CreateDropDataObject(const std::vector<std::wstring>& paths)
+{
+    return new DropDataObject(ListOf(paths), true, false);
 }
 
 IDataObject* CreateRefusingDataObject()
 {
-    return new DropDataObject({}, true);
+    return new DropDataObject({}, false, true);
 }
 
 LONG LiveDataObjects()

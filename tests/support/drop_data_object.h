@@ -8,6 +8,8 @@
 
 // A new object with one reference; GetData hands out a fresh drop list each call.
 IDataObject* CreateDropDataObject(const std::vector<std::string>& paths);
+// The same with a wide list (fWide set), as the NT family's shell hands it over.
+IDataObject* CreateDropDataObject(const std::vector<std::wstring>& paths);
 
 // A new object with one reference whose GetData always fails with DV_E_FORMATETC.
 IDataObject* CreateRefusingDataObject();

@@ -39,17 +39,29 @@ unsigned PindrelCopy::ReadFlags(unsigned missing) const
     return GetPrivateProfileIntA(LogonName().c_str(), "PindrelFlags", missing, IniPath().c_str());
 }
 
-IShellExtInit* NewExtension(HMODULE pindrel, const std::vector<std::string>& paths, HRESULT* initResult)
+// NewExtension with the selection data, whose reference it takes over.
+static IShellExtInit* NewSelectionExtension(HMODULE pindrel, IDataObject* data, HRESULT* initResult)
 {
     IShellExtInit* extension = nullptr;
-    if (FAILED(CreateComponent(pindrel, kPindrelClassId, IID_IShellExtInit, reinterpret_cast<void**>(&extension))))
+    if (FAILED(CreateComponent(pindrel, kPindrelClassId, IID_IShellExtInit, reinterpret_cast<void**>(&extension)))) {
+        data->Release();
         return nullptr;
-    IDataObject* data = CreateDropDataObject(paths);
+    }
     HRESULT result = extension->Initialize(nullptr, data, nullptr);
     data->Release();
     if (initResult)
         *initResult = result;
     return extension;
+}
+
+IShellExtInit* NewExtension(HMODULE pindrel, const std::vector<std::string>& paths, HRESULT* initResult)
+{
+    return NewSelectionExtension(pindrel, CreateDropDataObject(paths), initResult);
+}
+
+IShellExtInit* NewExtension(HMODULE pindrel, const std::vector<std::wstring>& paths, HRESULT* initResult)
+{
+    return NewSelectionExtension(pindrel, CreateDropDataObject(paths), initResult);
 }
 
 HRESULT PindrelCopy::CanUnloadNow() const

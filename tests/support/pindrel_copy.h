@@ -12,6 +12,8 @@
 // A new extension object of pindrel initialised with the paths as Explorer does (E_*
 // of Initialize kept in initResult); null when it cannot be created.
 IShellExtInit* NewExtension(HMODULE pindrel, const std::vector<std::string>& paths, HRESULT* initResult = nullptr);
+// The same with a wide drop list, as the NT family's shell hands it over.
+IShellExtInit* NewExtension(HMODULE pindrel, const std::vector<std::wstring>& paths, HRESULT* initResult = nullptr);
 
 class PindrelCopy {
 public:
