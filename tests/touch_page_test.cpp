@@ -187,18 +187,17 @@ protected:
 
     // The Properties sheet for paths, as Explorer builds it; returns the Touch page
     // once its activation (and the refresh it posts) has run.
-    HWND Open(const std::vector<std::string>& paths) { return Open(CreateDropDataObject(paths)); }
-    HWND Open(const std::vector<std::wstring>& paths) { return Open(CreateDropDataObject(paths)); }
-    // The same for the selection data, whose reference it takes over.
-    HWND Open(IDataObject* data)
+    HWND Open(const std::vector<std::string>& paths) { return OpenList(paths); }
+    HWND Open(const std::vector<std::wstring>& paths) { return OpenList(paths); }
+    template <typename Path>
+    HWND OpenList(const std::vector<Path>& paths)
     {
         IShellExtInit* init = nullptr;
         EXPECT_EQ(S_OK, CreateComponent(pindrel->Get(), kPindrelClassId, IID_IShellExtInit,
                                         reinterpret_cast<void**>(&init)));
-        if (!init) {
-            data->Release();
+        if (!init)
             return nullptr;
-        }
+        IDataObject* data = CreateDropDataObject(paths);
         EXPECT_EQ(S_OK, init->Initialize(nullptr, data, nullptr));
         data->Release();
         IShellPropSheetExt* extension = nullptr;

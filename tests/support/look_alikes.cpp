@@ -6,7 +6,6 @@
 namespace {
 
 ShortNames shortNames;
-int lookups;
 std::vector<std::string> opened;
 
 DWORD WINAPI UnchangedShortName(const WCHAR* name, WCHAR* shortName, DWORD size)
@@ -16,14 +15,10 @@ DWORD WINAPI UnchangedShortName(const WCHAR* name, WCHAR* shortName, DWORD size)
 
 FARPROC WINAPI AnswerProcAddress(HMODULE module, const char* name)
 {
-    if (HIWORD(name) && lstrcmpA(name, "GetShortPathNameW") == 0) {
-        ++lookups;
-        if (shortNames == ShortNames::NotFound)
-            return nullptr;
-        if (shortNames == ShortNames::Unchanged)
-            return reinterpret_cast<FARPROC>(&UnchangedShortName);
-    }
-    return GetProcAddress(module, name);
+    bool shortPathName = HIWORD(name) && lstrcmpA(name, "GetShortPathNameW") == 0;
+    if (shortPathName && shortNames == ShortNames::Unchanged)
+        return reinterpret_cast<FARPROC>(&UnchangedShortName);
+    return shortPathName && shortNames == ShortNames::NotFound ? nullptr : GetProcAddress(module, name);
 }
 
 DWORD WINAPI AnswerVersion()
@@ -44,7 +39,8 @@ LookAlikes WriteLookAlikes(const TempDir& dir, const std::string& extension, con
                            const std::string& twinContents)
 {
     const char* name = JapaneseRun() ? u8"résumé" : u8"Māori";
-    LookAlikes files = {WideFromAnsi(dir.Path()) + L"\\" + Wide(name) + WideFromAnsi(extension), dir / Ansi(name) + extension,
+    LookAlikes files = {WideFromAnsi(dir.Path()) + L"\\" + Wide(name) + WideFromAnsi(extension),
+                        dir / Ansi(name) + extension,
                         dir.WriteFile((JapaneseRun() ? "resume" : "Maori") + extension, twinContents)};
     HANDLE file = CreateFileW(files.chosen.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD written = 0;
@@ -59,7 +55,6 @@ LookAlikes WriteLookAlikes(const TempDir& dir, const std::string& extension, con
 WideNameWatch::WideNameWatch(HMODULE module, ShortNames answer) : answer_(answer)
 {
     shortNames = answer;
-    lookups = 0;
     opened.clear();
     const ImportReplacement table[] = {
         {"kernel32.dll", "GetProcAddress", reinterpret_cast<const void*>(&AnswerProcAddress)},
@@ -67,11 +62,6 @@ WideNameWatch::WideNameWatch(HMODULE module, ShortNames answer) : answer_(answer
         {"kernel32.dll", "GetVersion", reinterpret_cast<const void*>(&AnswerVersion)},
     };
     PatchImports(module, table, patches_);
-}
-
-int WideNameWatch::Lookups() const
-{
-    return lookups;
 }
 
 bool WideNameWatch::Opened(const std::string& path) const

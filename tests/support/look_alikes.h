@@ -10,15 +10,13 @@ struct LookAlikes {
     std::string path;     // its path in the code page: its own text (UTF-8) or its short name
     std::string twin;     // the look-alike's path
 };
-
-// Writes the chosen file (name + extension) with contents into dir, and its
-// look-alike with twinContents.
+// The chosen file (name + extension) with contents in dir, the look-alike with twinContents.
 LookAlikes WriteLookAlikes(const TempDir& dir, const std::string& extension, const std::string& contents,
                            const std::string& twinContents);
 
-// How a module's run-time lookup of GetShortPathNameW is answered.
-// Unchanged: a drive that makes no short names, where the long name comes back;
-// Windows98: the system's function, with GetVersion answering the 95 family.
+// How a module's run-time lookup of GetShortPathNameW is answered. Unchanged: a drive
+// that makes no short names gives the long name back; Windows98: GetVersion answers
+// the 95 family.
 enum class ShortNames { Real, NotFound, Unchanged, Windows98 };
 const ShortNames kShortNames[] = {ShortNames::Real, ShortNames::NotFound, ShortNames::Unchanged,
                                   ShortNames::Windows98};
@@ -30,7 +28,6 @@ public:
     bool Applied() const { return patches_[0]->Applied() && patches_[1]->Applied(); }
     // Is the chosen file to be found: its name spelled (UTF-8), or its short name at hand?
     bool Finds() const { return answer_ == ShortNames::Real || GetACP() == CP_UTF8; }
-    int Lookups() const;
     bool Opened(const std::string& path) const;  // without regard to case
 
 private:

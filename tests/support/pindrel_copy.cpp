@@ -39,14 +39,13 @@ unsigned PindrelCopy::ReadFlags(unsigned missing) const
     return GetPrivateProfileIntA(LogonName().c_str(), "PindrelFlags", missing, IniPath().c_str());
 }
 
-// NewExtension with the selection data, whose reference it takes over.
-static IShellExtInit* NewSelectionExtension(HMODULE pindrel, IDataObject* data, HRESULT* initResult)
+template <typename Path>
+static IShellExtInit* NewExtensionOf(HMODULE pindrel, const std::vector<Path>& paths, HRESULT* initResult)
 {
     IShellExtInit* extension = nullptr;
-    if (FAILED(CreateComponent(pindrel, kPindrelClassId, IID_IShellExtInit, reinterpret_cast<void**>(&extension)))) {
-        data->Release();
+    if (FAILED(CreateComponent(pindrel, kPindrelClassId, IID_IShellExtInit, reinterpret_cast<void**>(&extension))))
         return nullptr;
-    }
+    IDataObject* data = CreateDropDataObject(paths);
     HRESULT result = extension->Initialize(nullptr, data, nullptr);
     data->Release();
     if (initResult)
@@ -56,12 +55,12 @@ static IShellExtInit* NewSelectionExtension(HMODULE pindrel, IDataObject* data, 
 
 IShellExtInit* NewExtension(HMODULE pindrel, const std::vector<std::string>& paths, HRESULT* initResult)
 {
-    return NewSelectionExtension(pindrel, CreateDropDataObject(paths), initResult);
+    return NewExtensionOf(pindrel, paths, initResult);
 }
 
 IShellExtInit* NewExtension(HMODULE pindrel, const std::vector<std::wstring>& paths, HRESULT* initResult)
 {
-    return NewSelectionExtension(pindrel, CreateDropDataObject(paths), initResult);
+    return NewExtensionOf(pindrel, paths, initResult);
 }
 
 HRESULT PindrelCopy::CanUnloadNow() const
