@@ -40,38 +40,24 @@ private:
 // Name index of a drop list as a path of the ANSI code page, with its length; 0 when
 // the list has no such name or its name (of a wide list) has no exact path. The NT
 // family's shell hands over wide lists, whose names DragQueryFileA would convert
-// with look-alikes; those are read here.
+// with look-alikes: those are read wide (DragQueryFileW, looked up since the
+// deliverables import no wide function) and turned into paths by PathFromWide.
 UINT QueryDropFile(HDROP drop, UINT index, char* buffer, UINT size)
 {
-    SIZE_T listSize = GlobalSize(drop);
     const DROPFILES* list = static_cast<const DROPFILES*>(GlobalLock(drop));
-    if (!list)
-        return 0;
-    bool wide = listSize >= sizeof(DROPFILES) && list->fWide;
-    WCHAR name[MAX_PATH];
-    bool found = false;
-    if (wide) {
-        const WCHAR* at = reinterpret_cast<const WCHAR*>(reinterpret_cast<const BYTE*>(list) + list->pFiles);
-        const WCHAR* end = reinterpret_cast<const WCHAR*>(reinterpret_cast<const BYTE*>(list) + listSize);
-        // Names end with a zero character; an empty name ends the list.
-        for (UINT i = 0; at < end && *at && i < index; ++i) {
-            while (at < end && *at)
-                ++at;
-            ++at;
-        }
-        int length = 0;
-        while (at + length < end && at[length] && length < MAX_PATH)
-            ++length;
-        found = at < end && *at && length < MAX_PATH && at + length < end;
-        if (found) {
-            CopyMemory(name, at, length * sizeof(WCHAR));
-            name[length] = 0;
-        }
-    }
-    GlobalUnlock(drop);
+    bool wide = list && GlobalSize(drop) >= sizeof(DROPFILES) && list->fWide;
+    if (list)
+        GlobalUnlock(drop);
     if (!wide)
         return DragQueryFileA(drop, index, buffer, size);
-    return found && PathFromWide(name, buffer, static_cast<int>(size)) ? lstrlenA(buffer) : 0;
+    typedef UINT(WINAPI * DragQueryFileWFunction)(HDROP, UINT, WCHAR*, UINT);
+    auto dragQueryFile = reinterpret_cast<DragQueryFileWFunction>(SystemFunction("shell32.dll", "DragQueryFileW"));
+    WCHAR name[MAX_PATH];
+    // A name that does not fit would come back cut: the name of another file.
+    if (!dragQueryFile || dragQueryFile(drop, index, nullptr, 0) >= MAX_PATH ||
+        !dragQueryFile(drop, index, name, MAX_PATH))
+        return 0;
+    return PathFromWide(name, buffer, static_cast<int>(size)) ? lstrlenA(buffer) : 0;
 }
 
 UINT CALLBACK PageCallback(HWND, UINT message, LPPROPSHEETPAGEA page)
