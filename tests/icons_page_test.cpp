@@ -161,7 +161,7 @@ public:
     ::testing::AssertionResult Open(HMODULE pindrel, const std::string& path)
     {
         HRESULT result = E_FAIL;
-        extension_ = NewExtension(pindrel, {path}, &result);
+        extension_ = NewExtension(pindrel, std::vector<std::string>{path}, &result);
         if (!extension_ || FAILED(result))
             return ::testing::AssertionFailure() << "the extension object: " << std::hex << result;
         if (ShowPages(extension_, host_, &result).empty() || FAILED(result))

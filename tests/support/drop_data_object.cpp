@@ -6,20 +6,10 @@ namespace {
 
 LONG liveObjects = 0;
 
-// The names of a drop list, each with its terminator, in characters of C.
-template <typename C>
-std::vector<BYTE> ListOf(const std::vector<std::basic_string<C>>& paths)
-{
-    std::vector<BYTE> list;
-    for (const std::basic_string<C>& path : paths)
-        list.insert(list.end(), reinterpret_cast<const BYTE*>(path.c_str()),
-                    reinterpret_cast<const BYTE*>(path.c_str() + path.size() + 1));
-    return list;
-}
-
 class DropDataObject : public IDataObject {
 public:
-    DropDataObject(std::vector<BYTE> names, bool wide, bool refuse) : names_(names), wide_(wide), refuse_(refuse)
+    // names: each name with its terminator, in bytes (two a character when wide).
+    DropDataObject(const std::string& names, bool wide, bool refuse) : names_(names), wide_(wide), refuse_(refuse)
     {
         InterlockedIncrement(&liveObjects);
     }
@@ -55,8 +45,7 @@ public:
         auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
         drop->pFiles = sizeof(DROPFILES);
         drop->fWide = wide_;
-        if (!names_.empty())
-            CopyMemory(drop + 1, names_.data(), names_.size());
+        CopyMemory(drop + 1, names_.data(), names_.size());
         GlobalUnlock(memory);
         medium->tymed = TYMED_HGLOBAL;
         medium->hGlobal = memory;
@@ -81,7 +70,7 @@ public:
 
 private:
     LONG refs_ = 1;
-    std::vector<BYTE> names_;
+    std::string names_;
     bool wide_;
     bool refuse_;
 };
@@ -90,17 +79,23 @@ private:
 
 IDataObject* CreateDropDataObject(const std::vector<std::string>& paths)
 {
-    return new DropDataObject(ListOf(paths), false, false);
+    std::string names;
+    for (const std::string& path : paths)
+        names.append(path.c_str(), path.size() + 1);
+    return new DropDataObject(names, false, false);
 }
 
 IDataObject* CreateDropDataObject(const std::vector<std::wstring>& paths)
 {
-    return new DropDataObject(ListOf(paths), true, false);
+    std::wstring names;
+    for (const std::wstring& path : paths)
+        names.append(path.c_str(), path.size() + 1);
+    return new DropDataObject(std::string(reinterpret_cast<const char*>(names.data()), names.size() * 2), true, false);
 }
 
 IDataObject* CreateRefusingDataObject()
 {
-    return new DropDataObject({}, false, true);
+    return new DropDataObject("", false, true);
 }
 
 LONG LiveDataObjects()

@@ -1,4 +1,4 @@
-// Look-alike files and the watch on a module's wide names.
+// Look-alike files and the answers to a module's lookup of short names.
 #include "look_alikes.h"
 #include "deliverables.h"
 #include "text.h"
@@ -6,31 +6,24 @@
 namespace {
 
 ShortNames shortNames;
-std::vector<std::string> opened;
 
 DWORD WINAPI UnchangedShortName(const WCHAR* name, WCHAR* shortName, DWORD size)
 {
-    return lstrlenW(name) < static_cast<int>(size) ? lstrlenW(lstrcpyW(shortName, name)) : lstrlenW(name) + 1;
+    lstrcpynW(shortName, name, size);
+    return lstrlenW(name) + (lstrlenW(name) >= static_cast<int>(size));
 }
 
 FARPROC WINAPI AnswerProcAddress(HMODULE module, const char* name)
 {
-    bool shortPathName = HIWORD(name) && lstrcmpA(name, "GetShortPathNameW") == 0;
-    if (shortPathName && shortNames == ShortNames::Unchanged)
-        return reinterpret_cast<FARPROC>(&UnchangedShortName);
-    return shortPathName && shortNames == ShortNames::NotFound ? nullptr : GetProcAddress(module, name);
+    if (!HIWORD(name) || lstrcmpA(name, "GetShortPathNameW") != 0 || shortNames == ShortNames::Real ||
+        shortNames == ShortNames::Windows98)
+        return GetProcAddress(module, name);
+    return shortNames == ShortNames::Unchanged ? reinterpret_cast<FARPROC>(&UnchangedShortName) : nullptr;
 }
 
 DWORD WINAPI AnswerVersion()
 {
     return shortNames == ShortNames::Windows98 ? kWindows98 : GetVersion();
-}
-
-HANDLE WINAPI RecordCreateFile(const char* path, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security,
-                               DWORD disposition, DWORD flags, HANDLE templateFile)
-{
-    opened.push_back(path);
-    return CreateFileA(path, access, share, security, disposition, flags, templateFile);
 }
 
 }  // namespace
@@ -52,23 +45,12 @@ LookAlikes WriteLookAlikes(const TempDir& dir, const std::string& extension, con
     return files;
 }
 
-WideNameWatch::WideNameWatch(HMODULE module, ShortNames answer) : answer_(answer)
+ShortNameLookup::ShortNameLookup(HMODULE module, ShortNames answer) : answer_(answer)
 {
     shortNames = answer;
-    opened.clear();
     const ImportReplacement table[] = {
         {"kernel32.dll", "GetProcAddress", reinterpret_cast<const void*>(&AnswerProcAddress)},
-        {"kernel32.dll", "CreateFileA", reinterpret_cast<const void*>(&RecordCreateFile)},
         {"kernel32.dll", "GetVersion", reinterpret_cast<const void*>(&AnswerVersion)},
     };
     PatchImports(module, table, patches_);
-}
-
-bool WideNameWatch::Opened(const std::string& path) const
-{
-    for (const std::string& each : opened) {
-        if (lstrcmpiA(each.c_str(), path.c_str()) == 0)
-            return true;
-    }
-    return false;
 }

@@ -40,7 +40,7 @@ unsigned PindrelCopy::ReadFlags(unsigned missing) const
 }
 
 template <typename Path>
-static IShellExtInit* NewExtensionOf(HMODULE pindrel, const std::vector<Path>& paths, HRESULT* initResult)
+IShellExtInit* NewExtension(HMODULE pindrel, const std::vector<Path>& paths, HRESULT* initResult)
 {
     IShellExtInit* extension = nullptr;
     if (FAILED(CreateComponent(pindrel, kPindrelClassId, IID_IShellExtInit, reinterpret_cast<void**>(&extension))))
@@ -53,15 +53,8 @@ static IShellExtInit* NewExtensionOf(HMODULE pindrel, const std::vector<Path>& p
     return extension;
 }
 
-IShellExtInit* NewExtension(HMODULE pindrel, const std::vector<std::string>& paths, HRESULT* initResult)
-{
-    return NewExtensionOf(pindrel, paths, initResult);
-}
-
-IShellExtInit* NewExtension(HMODULE pindrel, const std::vector<std::wstring>& paths, HRESULT* initResult)
-{
-    return NewExtensionOf(pindrel, paths, initResult);
-}
+template IShellExtInit* NewExtension(HMODULE, const std::vector<std::string>&, HRESULT*);
+template IShellExtInit* NewExtension(HMODULE, const std::vector<std::wstring>&, HRESULT*);
 
 HRESULT PindrelCopy::CanUnloadNow() const
 {

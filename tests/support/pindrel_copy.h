@@ -10,10 +10,10 @@
 #include <vector>
 
 // A new extension object of pindrel initialised with the paths as Explorer does (E_*
-// of Initialize kept in initResult); null when it cannot be created.
-IShellExtInit* NewExtension(HMODULE pindrel, const std::vector<std::string>& paths, HRESULT* initResult = nullptr);
-// The same with a wide drop list, as the NT family's shell hands it over.
-IShellExtInit* NewExtension(HMODULE pindrel, const std::vector<std::wstring>& paths, HRESULT* initResult = nullptr);
+// of Initialize kept in initResult); null when it cannot be created. Wide paths come
+// as a wide drop list, as the NT family's shell hands them over.
+template <typename Path>
+IShellExtInit* NewExtension(HMODULE pindrel, const std::vector<Path>& paths, HRESULT* initResult = nullptr);
 
 class PindrelCopy {
 public:
@@ -38,7 +38,7 @@ public:
 
     IShellExtInit* NewExtension(const std::vector<std::string>& paths, HRESULT* initResult = nullptr) const
     {
-        return ::NewExtension(Module(), paths, initResult);
+        return ::NewExtension<std::string>(Module(), paths, initResult);
     }
 
     HRESULT CanUnloadNow() const;
