@@ -11,13 +11,16 @@ struct SuiteKey {
 };
 
 // Children before their parents, the maker's key (which holds the record) last.
-// HKEY_CLASSES_ROOT "*" and "*\shellex" exist on every Windows, as do the Control
-// Panel's "Extended Properties" from Windows Vista on; they are listed for a system
-// where they do not.
+// HKEY_CLASSES_ROOT "*", "*\shellex" and "Directory\shellex\PropertySheetHandlers"
+// exist on every Windows, as do the Control Panel's "Extended Properties" from
+// Windows Vista on; they are listed for a system where they do not.
 const SuiteKey kSuiteKeys[] = {
     {HKEY_CLASSES_ROOT, "*\\shellex\\PropertySheetHandlers", 1u << 0},
     {HKEY_CLASSES_ROOT, "*\\shellex", 1u << 1},
     {HKEY_CLASSES_ROOT, "*", 1u << 2},
+    {HKEY_CLASSES_ROOT, "Directory\\shellex\\PropertySheetHandlers", 1u << 7},
+    {HKEY_CLASSES_ROOT, "Directory\\shellex", 1u << 8},
+    {HKEY_CLASSES_ROOT, "Directory", 1u << 9},
     {HKEY_LOCAL_MACHINE,
      "Software\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Extended Properties\\System.ControlPanel.Category",
      1u << 5},

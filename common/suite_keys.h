@@ -1,8 +1,8 @@
 // The keys the suite's INF files create as containers of their entries: the maker's
-// key, the component key, the shell's list of property-sheet handlers for all files
-// and the Control Panel's categories. Others may keep entries in them, so no
-// uninstall section can remove them; the suite records which of them it created and
-// removes those once they are empty.
+// key, the component key, the shell's lists of property-sheet handlers for all files
+// and for folders, and the Control Panel's categories. Others may keep entries in
+// them, so no uninstall section can remove them; the suite records which of them it
+// created and removes those once they are empty.
 #pragma once
 #include <windows.h>
 

@@ -362,17 +362,15 @@ STDMETHODIMP PropSheetExtension::AddPages(LPFNSVADDPROPSHEETPAGE addPage, LPARAM
     if (!ProbeSelection())
         return E_INVALIDARG;
 
+    // One file (or folder) gets the Touch page only when its stamps can be written.
     if (flags & kFlagTouch) {
-        if (fileCount == 1) {
-            ScopedFile file(CreateFileA(filePath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-            if (file.Valid())
-                AddPage(IDD_TOUCH_PAGE, TouchPageProc, addPage, lParam);
-        } else {
+        ScopedFile file(fileCount == 1 ? OpenForStamps(filePath, true) : nullptr);
+        if (fileCount != 1 || file.Valid())
             AddPage(IDD_TOUCH_PAGE, TouchPageProc, addPage, lParam);
-        }
     }
-    if (fileCount != 1)
+    // A folder has stamps, but no icons or resources of its own.
+    DWORD attributes = fileCount == 1 ? GetFileAttributesA(filePath) : INVALID_FILE_ATTRIBUTES;
+    if (fileCount != 1 || (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)))
         return S_OK;
 
     if ((flags & kFlagIcons) && (!(flags & kFlagIconsOnlyWithIcons) || HasIcons()))

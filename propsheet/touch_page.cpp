@@ -1,6 +1,7 @@
 // The Touch page: shows and sets the time stamps of the selected files.
 #include "date_time.h"
 #include "help.h"
+#include "local_time.h"
 #include "mbstring.h"
 #include "module.h"
 #include "pages.h"
@@ -42,24 +43,6 @@ void GetComboText(HWND combo, char* buffer, int size)
 bool SameFileTime(const FILETIME& a, const FILETIME& b)
 {
     return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
-}
-
-// A typed local date and time as a UTC file time. False for what the system cannot
-// convert: years before 1601 or after 30827, and a local time so early that the
-// time-zone bias would take it before 1601.
-bool LocalSystemTimeToFileTime(const SYSTEMTIME& local, FILETIME* utc)
-{
-    // Windows refuses years past 30827; Wine converts them, so the range is tested
-    // here.
-    if (local.wYear < 1601 || local.wYear > 30827)
-        return false;
-    FILETIME localTime;
-    if (!SystemTimeToFileTime(&local, &localTime))
-        return false;
-    if (!LocalFileTimeToFileTime(&localTime, utc))
-        return false;
-    // Before 1601 the subtraction of the bias wraps round into the top half.
-    return (utc->dwHighDateTime & 0x80000000u) == 0;
 }
 
 // Valid means both fields parse and the date can be written as a file time.
@@ -108,9 +91,7 @@ void RefreshTimeStamps(HWND dialog, PropSheetExtension* object)
         FILETIME creation = {};
         FILETIME lastWritten = {};
         {
-            // Folders do not open without backup semantics: they are passed over.
-            ScopedFile file(CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            ScopedFile file(OpenForStamps(name, false));
             if (!file.Valid())
                 continue;
             GetFileTime(file.Get(), &creation, nullptr, &lastWritten);
@@ -118,7 +99,8 @@ void RefreshTimeStamps(HWND dialog, PropSheetExtension* object)
         if (stamp == IDC_STAMP_BOTH && !SameFileTime(creation, lastWritten))
             return;
         FILETIME local;
-        FileTimeToLocalFileTime(stamp == IDC_STAMP_LAST_WRITTEN ? &lastWritten : &creation, &local);
+        if (!UtcToLocalFileTime(stamp == IDC_STAMP_LAST_WRITTEN ? lastWritten : creation, &local))
+            return;
         if (found && !SameFileTime(local, common))
             return;
         common = local;
@@ -165,8 +147,7 @@ void ApplyTimeStamp(HWND dialog, int commandId, PropSheetExtension* object)
         char name[MAX_PATH];
         if (!object->GetSelectedFile(i, name, sizeof name))
             continue;
-        ScopedFile file(CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ScopedFile file(OpenForStamps(name, true));
         if (!file.Valid())
             continue;
         // The last-written stamp goes first: with Now the creation stamp then gets
@@ -262,6 +243,17 @@ void OnCommand(HWND dialog, int id, int code, PropSheetExtension* object)
 }
 
 }  // namespace
+
+HANDLE OpenForStamps(const char* path, bool write)
+{
+    if (IsWindows95Family())
+        return CreateFileA(path, write ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Reading the stamps back after a write (Now) needs the right to read them.
+    DWORD access = write ? FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES : FILE_READ_ATTRIBUTES;
+    return CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
 
 INT_PTR CALLBACK TouchPageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
