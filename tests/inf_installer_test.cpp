@@ -440,6 +440,7 @@ const char kApprovedKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Shell
 const char kComponentKey[] = "Software\\Farrowmere\\ShellExt";
 const char kComponentName[] = "Pindrel Property Sheet";
 const char kHandlersKey[] = "*\\shellex\\PropertySheetHandlers";
+const char kFolderHandlersKey[] = "Directory\\shellex\\PropertySheetHandlers";
 
 std::string ClassIdText()
 {
@@ -455,12 +456,12 @@ std::string InstalledPath(const char* name)
     return SystemDirectory() + "\\ShellExt\\" + name;
 }
 
-// The names of the property-sheet handlers for all files that name pindrel's class,
-// by key name or by unnamed value.
-std::vector<std::string> PindrelHandlers()
+// The names of the property-sheet handlers of a list (for all files, or for folders)
+// that name pindrel's class, by key name or by unnamed value.
+std::vector<std::string> PindrelHandlers(const char* list = kHandlersKey)
 {
     std::vector<std::string> found;
-    RegistrySnapshot handlers = RegistrySnapshot::Take(HKEY_CLASSES_ROOT, kHandlersKey);
+    RegistrySnapshot handlers = RegistrySnapshot::Take(HKEY_CLASSES_ROOT, list);
     for (const auto& key : handlers.Keys()) {
         if (key.first.empty() || key.first.find('\\') != std::string::npos)
             continue;
@@ -481,6 +482,7 @@ struct WatchedKey {
 const WatchedKey kWatchedKeys[] = {
     {HKEY_CLASSES_ROOT, "HKCR", "CLSID"},
     {HKEY_CLASSES_ROOT, "HKCR", "*"},
+    {HKEY_CLASSES_ROOT, "HKCR", "Directory"},
     {HKEY_LOCAL_MACHINE, "HKLM", "Software\\Farrowmere"},
     {HKEY_LOCAL_MACHINE, "HKLM", "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions"},
 };
@@ -543,8 +545,13 @@ TEST_F(ShippedInf, InstallRegistersTheExtensionAndUninstallTakesAllOfItAway)
     const std::string library = ReadWholeFile(DistPath("PINDREL.DLL"));
     const std::string inf = ReadWholeFile(DistPath("PINDREL.INF"));
     ASSERT_FALSE(library.empty());
-    for (const Family& family : kFamilies) {
-        SCOPED_TRACE(family.name);
+    // Without folder handlers, as in Wine, then beside another program's, as on Windows.
+    const std::string neighbour = std::string(kFolderHandlersKey) + "\\Neighbour";
+    for (int run = 0; run < 4; ++run) {
+        const Family& family = kFamilies[run % 2];
+        SCOPED_TRACE(family.name + std::string(run < 2 ? "" : ", beside another folder handler"));
+        if (run == 2)
+            ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CLASSES_ROOT, neighbour.c_str(), REG_SZ, "{0}", 3));
         std::vector<RegistrySnapshot> before = TakeWatchedKeys();
         PindrelCopy pindrel(temp / "PINDREL.DLL", family.version);
         ASSERT_TRUE(pindrel.Ready());
@@ -562,6 +569,7 @@ TEST_F(ShippedInf, InstallRegistersTheExtensionAndUninstallTakesAllOfItAway)
                                ReadStringValue(HKEY_CLASSES_ROOT, ClassKey() + "\\InProcServer32", "").c_str()));
         EXPECT_EQ("Apartment", ReadStringValue(HKEY_CLASSES_ROOT, ClassKey() + "\\InProcServer32", "ThreadingModel"));
         EXPECT_EQ(1u, PindrelHandlers().size());
+        EXPECT_EQ(family.windows95 ? 0u : 1u, PindrelHandlers(kFolderHandlersKey).size());
         EXPECT_EQ(0, lstrcmpiA(installed.c_str(),
                                ReadStringValue(HKEY_LOCAL_MACHINE, kComponentKey, kComponentName).c_str()));
         RegistrySnapshot approved = RegistrySnapshot::Take(HKEY_LOCAL_MACHINE, kApprovedKey);
@@ -583,6 +591,7 @@ TEST_F(ShippedInf, InstallRegistersTheExtensionAndUninstallTakesAllOfItAway)
         EXPECT_FALSE(FileExists(InstalledPath("PINDREL.INF")));
         EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, ClassKey()));
         EXPECT_TRUE(PindrelHandlers().empty());
+        EXPECT_TRUE(PindrelHandlers(kFolderHandlersKey).empty());
         EXPECT_EQ("", ReadStringValue(HKEY_LOCAL_MACHINE, kComponentKey, kComponentName));
 
         // Nothing else changed: the keys created on the way (the handler list for all
@@ -594,6 +603,9 @@ TEST_F(ShippedInf, InstallRegistersTheExtensionAndUninstallTakesAllOfItAway)
             EXPECT_TRUE(differences.empty()) << DescribeDifferences(differences);
         }
     }
+    for (std::string key = neighbour; key.find('\\') != std::string::npos; key.erase(key.rfind('\\')))
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, key.c_str());
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, "Directory");
 }
 
 TEST_F(ShippedInf, CopyKeepsANewerLibraryInPlace)

@@ -150,13 +150,24 @@ TEST_F(Extension, UnreadableSelectionAddsNoPages)
     EXPECT_EQ(S_OK, pindrel.CanUnloadNow());
 }
 
-TEST_F(Extension, FileThatDoesNotOpenForWritingHasNoTouchPageAlone)
+// The NT family writes stamps with the right to the attributes alone, which a file
+// held without write sharing still grants, and opens folders; the 95 family opens
+// neither. A folder alone gets no Icons or Bitmaps page, whatever the flags.
+TEST_F(Extension, HeldFileAndFolderGetTheTouchPageOnTheNtFamilyOnly)
 {
+    std::string folder = pindrel.Temp().MakeDir("folder.dll");
+    std::string other = pindrel.Temp().WriteFile("other.txt", "x");
     LockedFile locked(text);
     ASSERT_TRUE(locked.Held());
-    EXPECT_EQ(Tabs({&kIcons}), TabsFor({text}, 39));
-    std::string other = pindrel.Temp().WriteFile("other.txt", "x");
-    EXPECT_EQ(Tabs({&kTouch}), TabsFor({text, other}, 39));
+    for (DWORD version : {kWindows7, kWindows98}) {
+        SCOPED_TRACE(version);
+        VersionPatch patch(pindrel.Module(), version);
+        ASSERT_TRUE(patch.Applied());
+        const bool nt = version == kWindows7;
+        EXPECT_EQ(nt ? Tabs({&kTouch, &kIcons}) : Tabs({&kIcons}), TabsFor({text}, 39));
+        EXPECT_EQ(nt ? Tabs({&kTouch}) : Tabs({}), TabsFor({folder}, 39));
+        EXPECT_EQ(Tabs({&kTouch}), TabsFor({text, other}, 39));
+    }
 }
 
 TEST_F(Extension, SeveralFilesShowTheComponentIconAndLoadNothing)

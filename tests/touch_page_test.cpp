@@ -75,14 +75,16 @@ FILETIME MakeFileTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, W
     return time;
 }
 
-// What the page should write for a typed local time: the system's own conversion
-// with the current bias.
+// What the page should write for a typed local time: the system's conversion by the
+// date's own offset, as the page converts on Windows 7 (which Wine reports).
 FILETIME LocalToUtc(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second)
 {
-    FILETIME local = MakeFileTime(year, month, day, hour, minute, second);
-    FILETIME utc = {};
-    EXPECT_TRUE(LocalFileTimeToFileTime(&local, &utc));
-    return utc;
+    SYSTEMTIME local = {year, month, 0, day, hour, minute, second, 0};
+    SYSTEMTIME utc = {};
+    EXPECT_TRUE(TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc));
+    FILETIME time = {};
+    EXPECT_TRUE(SystemTimeToFileTime(&utc, &time));
+    return time;
 }
 
 std::string Describe(const FILETIME& time)
@@ -132,6 +134,34 @@ Zone CurrentZone()
     TIME_ZONE_INFORMATION info = {};
     DWORD id = GetTimeZoneInformation(&info);
     return {info.Bias, id == TIME_ZONE_ID_DAYLIGHT};
+}
+
+// Minutes to add to a UTC stamp of January or July to get the local time Explorer
+// shows, by each date's own rule or by today's; of the environments' zones only New
+// York keeps daylight saving (an hour, from March to November).
+LONG ShownOffset(WORD month, bool byDate)
+{
+    Zone zone = CurrentZone();
+    bool daylight = zone.bias == 300 && (byDate ? month == 7 : zone.daylightNow);
+    return -zone.bias + (daylight ? 60 : 0);
+}
+
+// Windows 7 looks up the Ex forms of the conversions, which Wine lacks: stand-ins
+// count the calls that name the current zone and convert with the plain forms.
+int zoneExCalls = 0;
+template <BOOL(WINAPI* Plain)(const TIME_ZONE_INFORMATION*, const SYSTEMTIME*, SYSTEMTIME*)>
+BOOL WINAPI ZoneEx(const TIME_ZONE_INFORMATION* zone, const SYSTEMTIME* in, SYSTEMTIME* out)
+{
+    zoneExCalls += zone && zone->Bias == CurrentZone().bias;
+    return Plain(nullptr, in, out);
+}
+FARPROC WINAPI AnswerZoneExLookup(HMODULE module, const char* name)
+{
+    if (HIWORD(name) && lstrcmpA(name, "SystemTimeToTzSpecificLocalTimeEx") == 0)
+        return reinterpret_cast<FARPROC>(&ZoneEx<SystemTimeToTzSpecificLocalTime>);
+    if (HIWORD(name) && lstrcmpA(name, "TzSpecificLocalTimeToSystemTimeEx") == 0)
+        return reinterpret_cast<FARPROC>(&ZoneEx<TzSpecificLocalTimeToSystemTime>);
+    return GetProcAddress(module, name);
 }
 
 // ---------------------------------------------------------------- the page
@@ -300,32 +330,60 @@ TEST_F(TouchPage, HeaderOfManyFilesIsCutOnAWholeCharacter)
     EXPECT_EQ("100" + Localized(" Files", " 個のファイ"), ControlText(page, IDC_FILE_NAME));
 }
 
-TEST_F(TouchPage, ShowsTheLastWrittenStampInLocalTime)
+// Explorer of Windows 7 and later shows each stamp in the local time of its own date,
+// older Windows in today's: the page shows what each shows, whatever today's date,
+// and writes what it shows back as the same stamp. A time of the hour skipped in
+// spring exists only by today's bias.
+TEST_F(TouchPage, StampsAreShownAndTypedInTheLocalTimeOfExplorer)
 {
     std::string file = dir.WriteFile("a.txt", "a");
-    SetLastWritten(file, MakeFileTime(2001, 2, 3, 4, 5, 6));
-    // The page converts with the bias in force now.
-    Zone zone = CurrentZone();
-    std::string date, time;
-    if (zone.bias == -540) {
-        date = "2001/02/03", time = "13:05:06";
-    } else if (zone.bias == -330) {
-        date = "2001/02/03", time = "09:35:06";
-    } else if (zone.bias == 300 && !zone.daylightNow) {
-        date = "2001/02/02", time = "23:05:06";
-    } else if (zone.bias == 300) {
-        date = "2001/02/03", time = "00:05:06";
-    } else {
-        FAIL() << "not a test environment: bias " << zone.bias;
-    }
+    const struct {
+        const char* name;
+        DWORD version;
+        bool byDate, exForms;
+    } windows[] = {{"98", kWindows98, false, false}, {"XP", kWindowsXp, false, false},
+                   {"7", kWindows7, true, false}, {"7 with the Ex forms", kWindows7, true, true}};
+    for (const auto& row : windows) {
+        VersionPatch version(pindrel->Get(), row.version);
+        ASSERT_TRUE(version.Applied());
+        std::unique_ptr<ImportPatch> lookup;
+        if (row.exForms)
+            lookup.reset(new ImportPatch(pindrel->Get(), "kernel32.dll", "GetProcAddress",
+                                         reinterpret_cast<const void*>(&AnswerZoneExLookup)));
+        zoneExCalls = 0;
+        for (WORD month : {1, 7}) {
+            SCOPED_TRACE(std::string(row.name) + ", month " + std::to_string(month));
+            const FILETIME stamp = MakeFileTime(2001, month, 15, 12, 0, 0);
+            SetLastWritten(file, stamp);
+            HWND page = Open({file});
+            ASSERT_TRUE(page);
+            const FILETIME local = FromTicks(Ticks(stamp) + ShownOffset(month, row.byDate) * 600000000LL);
+            SYSTEMTIME shown;
+            FileTimeToSystemTime(&local, &shown);
+            char date[16], time[16];
+            wsprintfA(date, "%04d/%02d/%02d", shown.wYear, shown.wMonth, shown.wDay);
+            wsprintfA(time, "%02d:%02d:%02d", shown.wHour, shown.wMinute, shown.wSecond);
+            EXPECT_EQ(date, ControlText(page, IDC_DATE));
+            EXPECT_EQ(time, ControlText(page, IDC_TIME));
+            EXPECT_FALSE(Enabled(page, IDC_TOUCH));
+            EXPECT_FALSE(Enabled(page, IDC_RESET));
+            EXPECT_TRUE(Enabled(page, IDC_NOW));
 
-    HWND page = Open({file});
-    ASSERT_TRUE(page);
-    EXPECT_EQ(date, ControlText(page, IDC_DATE));
-    EXPECT_EQ(time, ControlText(page, IDC_TIME));
-    EXPECT_FALSE(Enabled(page, IDC_TOUCH));
-    EXPECT_FALSE(Enabled(page, IDC_RESET));
-    EXPECT_TRUE(Enabled(page, IDC_NOW));
+            SetLastWritten(file, MakeFileTime(1990, 1, 1, 0, 0, 0));
+            TypeText(page, IDC_DATE, date);
+            TypeTime(page, time);
+            ClickButton(page, IDC_TOUCH);
+            EXPECT_STAMP(stamp, LastWritten(file));
+            // 2:30 on 8 March 2026 in New York.
+            TypeText(page, IDC_DATE, "2026/03/08");
+            TypeTime(page, "02:30:00");
+            EXPECT_EQ(!row.byDate || CurrentZone().bias != 300, Enabled(page, IDC_TOUCH));
+            TypeTime(page, "03:30:00");
+            EXPECT_TRUE(Enabled(page, IDC_TOUCH));
+            sheet.Destroy();
+        }
+        EXPECT_EQ(row.exForms, zoneExCalls > 0) << row.name;
+    }
 }
 
 // ---------------------------------------------------------------- typing
@@ -622,61 +680,80 @@ TEST_F(TouchPage, FilesDifferingByAFractionOfASecondShowEmptyFields)
     }
 }
 
-TEST_F(TouchPage, FolderFirstInTheSelectionIsPassedOver)
+// A folder alone, as the NT family's shell shows it: its name in the header, and its
+// stamp shown and written.
+TEST_F(TouchPage, FolderAloneIsShownAndTouched)
 {
-    std::string folder = dir.MakeDir("folder");
-    std::string file = dir.WriteFile("a.txt", "a");
-    SetLastWritten(file, MakeFileTime(2003, 4, 5, 6, 7, 8));
-    const FILETIME folderStamp = LastWritten(folder);
-    HWND page = Open({folder, file});
+    std::string folder = dir.MakeDir("Folder.d");
+    SetLastWritten(folder, LocalToUtc(2003, 4, 5, 6, 7, 8));
+    HWND page = Open({folder});
     ASSERT_TRUE(page);
-    SYSTEMTIME local = {};
-    const FILETIME written = LastWritten(file);
-    FILETIME localTime;
-    FileTimeToLocalFileTime(&written, &localTime);
-    FileTimeToSystemTime(&localTime, &local);
-    char date[16];
-    wsprintfA(date, "%04d/%02d/%02d", local.wYear, local.wMonth, local.wDay);
-    EXPECT_EQ(date, ControlText(page, IDC_DATE));
-
+    EXPECT_EQ("Folder.d", ControlText(page, IDC_FILE_NAME));
+    EXPECT_EQ("2003/04/05", ControlText(page, IDC_DATE));
+    EXPECT_EQ("06:07:08", ControlText(page, IDC_TIME));
     TypeText(page, IDC_DATE, "2010/10/10");
-    TypeTime(page, "10:10:10");
     ClickButton(page, IDC_TOUCH);
-    EXPECT_STAMP(LocalToUtc(2010, 10, 10, 10, 10, 10), LastWritten(file));
-    EXPECT_STAMP(folderStamp, LastWritten(folder));
+    EXPECT_STAMP(LocalToUtc(2010, 10, 10, 6, 7, 8), LastWritten(folder));
 }
 
-// The selection comes as the NT family's shell hands it over, with a name the code
-// page cannot spell: written through its short name, or passed over without one,
-// and its look-alike never written.
-TEST_F(TouchPage, FileHeldOpenWithoutSharingOrWithoutAPathIsPassedOver)
+// What each family opens: the NT family asks for the rights to the stamps alone,
+// which a file another program holds without write sharing still grants (Wine
+// refuses it GENERIC_WRITE, as Windows does), and opens folders with backup
+// semantics; the 95 family passes over both. A name the code page cannot spell is
+// written through its short name, or passed over without one, and its look-alike
+// never written.
+std::vector<DWORD> openedFor;  // access, sharing and flags of each CreateFileA
+HANDLE WINAPI RecordCreateFile(const char* path, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security,
+                               DWORD disposition, DWORD flags, HANDLE model)
+{
+    openedFor.insert(openedFor.end(), {access, share, flags});
+    return CreateFileA(path, access, share, security, disposition, flags, model);
+}
+
+TEST_F(TouchPage, FilesHeldOpenAndFoldersAreTouchedOnTheNtFamily)
 {
     std::string a = dir.WriteFile("a.txt", "a");
     std::string b = dir.WriteFile("b.txt", "b");
-    std::string c = dir.WriteFile("c.txt", "c");
+    std::string folder = dir.MakeDir("folder");
     LookAlikes files = WriteLookAlikes(dir, ".txt", "chosen", "look-alike");
     const FILETIME old = MakeFileTime(1999, 9, 9, 9, 9, 9);
     const FILETIME typed = LocalToUtc(2011, 11, 11, 11, 11, 11);
-    for (ShortNames answer : {ShortNames::Real, ShortNames::Unchanged}) {
+    const DWORD kSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    ImportPatch record(pindrel->Get(), "kernel32.dll", "CreateFileA", reinterpret_cast<const void*>(&RecordCreateFile));
+    ASSERT_TRUE(record.Applied());
+    for (ShortNames answer : {ShortNames::Real, ShortNames::Unchanged, ShortNames::Windows98}) {
         SCOPED_TRACE(static_cast<int>(answer));
-        for (const std::string& path : {a, b, c, files.path, files.twin})
+        const bool nt = answer != ShortNames::Windows98;
+        for (const std::string& path : {a, b, folder, files.path, files.twin})
             SetLastWritten(path, old);
         ShortNameLookup lookup(pindrel->Get(), answer);
         HANDLE held = CreateFileA(b.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(INVALID_HANDLE_VALUE, held);
-        HWND page = Open(std::vector<std::wstring>{WideFromAnsi(a), WideFromAnsi(b), WideFromAnsi(c), files.chosen});
+        ASSERT_EQ(INVALID_HANDLE_VALUE, CreateFileA(b.c_str(), GENERIC_WRITE, kSharing, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
+        HWND page = Open(std::vector<std::wstring>{WideFromAnsi(a), WideFromAnsi(b), WideFromAnsi(folder), files.chosen});
         ASSERT_TRUE(page);
         TypeText(page, IDC_DATE, "2011/11/11");
         TypeTime(page, "11:11:11");
+        openedFor.clear();
         ClickButton(page, IDC_TOUCH);
         CloseHandle(held);
         EXPECT_STAMP(typed, LastWritten(a));
-        EXPECT_STAMP(old, LastWritten(b));
-        EXPECT_STAMP(typed, LastWritten(c));
+        EXPECT_STAMP(nt ? typed : old, LastWritten(b));
+        EXPECT_STAMP(nt ? typed : old, LastWritten(folder));
         EXPECT_STAMP(lookup.Finds() ? typed : old, LastWritten(files.path));
         EXPECT_STAMP(old, LastWritten(files.twin));
-        // The refresh after the write saw only the files it could read.
+        // The refresh after the write saw only what it could read.
         EXPECT_EQ("2011/11/11", ControlText(page, IDC_DATE));
+        // The first open writes, the last reads: access, sharing and flags.
+        const DWORD sharing = nt ? kSharing | FILE_SHARE_DELETE : kSharing;
+        const DWORD flags = nt ? FILE_FLAG_BACKUP_SEMANTICS : FILE_ATTRIBUTE_NORMAL;
+        ASSERT_GE(openedFor.size(), 6u);
+        EXPECT_EQ((std::vector<DWORD>{nt ? FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES : GENERIC_READ | GENERIC_WRITE,
+                                      sharing, flags}),
+                  std::vector<DWORD>(openedFor.begin(), openedFor.begin() + 3));
+        EXPECT_EQ((std::vector<DWORD>{nt ? FILE_READ_ATTRIBUTES : GENERIC_READ, sharing, flags}),
+                  std::vector<DWORD>(openedFor.end() - 3, openedFor.end()));
         sheet.Destroy();
     }
 }

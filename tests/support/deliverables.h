@@ -24,9 +24,10 @@ private:
     HMODULE module_;
 };
 
-// What GetVersion answers on Windows 98 (the high bit set) and on Windows XP.
+// What GetVersion answers on Windows 98 (the high bit set), Windows XP and Windows 7.
 const DWORD kWindows98 = 0xC0000A04;
 const DWORD kWindowsXp = 0x0A280105;
+const DWORD kWindows7 = 0x1DB10106;
 
 // The class identifiers the INF files register.
 extern const CLSID kPindrelClassId;

@@ -59,3 +59,16 @@ void PatchImports(HMODULE module, const ImportReplacement* table, size_t count,
     for (size_t i = 0; i < count; ++i)
         patches.emplace_back(new ImportPatch(module, table[i].dll, table[i].function, table[i].replacement));
 }
+
+DWORD VersionPatch::version_;
+
+VersionPatch::VersionPatch(HMODULE module, DWORD version)
+    : ImportPatch(module, "kernel32.dll", "GetVersion", reinterpret_cast<const void*>(&Answer))
+{
+    version_ = version;
+}
+
+DWORD WINAPI VersionPatch::Answer()
+{
+    return version_;
+}

@@ -43,3 +43,12 @@ void PatchImports(HMODULE module, const ImportReplacement (&table)[N], std::vect
 {
     PatchImports(module, table, N, patches);
 }
+
+// The module's GetVersion answers version while the patch lives (one at a time).
+class VersionPatch : public ImportPatch {
+public:
+    VersionPatch(HMODULE module, DWORD version);
+private:
+    static DWORD WINAPI Answer();
+    static DWORD version_;
+};
