@@ -72,7 +72,14 @@ for lang in en ja; do
   # check that the dialogs' face is really drawn with it. The name goes through a
   # UTF-16 registry file: a command-line argument would be read in the Unix
   # locale's character set, which is not UTF-8 for the English run.
-  printf '\357\273\277Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n"ＭＳ Ｐゴシック"="IPAPGothic"\r\n' |
+  # Under code page 932 the property sheet's own frame, the shell's pages and the
+  # message boxes ask for Windows' Japanese system fonts, which Wine maps to fonts
+  # that are not installed ("MS Shell Dlg" to "MS UI Gothic"): the fixed-pitch
+  # fallback made the frame measure the suite's pages too narrow and cut their right
+  # edge. All three names go to the same installed font.
+  substitutes=
+  [ $lang = en ] || substitutes='\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n"MS Shell Dlg"="IPAPGothic"\r\n"MS UI Gothic"="IPAPGothic"\r\n"ＭＳ Ｐゴシック"="IPAPGothic"\r\n'
+  printf '\357\273\277Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n"ＭＳ Ｐゴシック"="IPAPGothic"\r\n'"$substitutes" |
     iconv -f UTF-8 -t UTF-16LE >"$build/demo/$lang/fonts.reg"
   wine regedit /S "$(winpath "$build/demo/$lang/fonts.reg")" >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
@@ -98,6 +105,10 @@ for lang in en ja; do
   drive setup "$(winpath "$build/dist/SETUP.EXE")"
   drive properties properties-touch,properties-icons,properties-bitmaps 'C:\Samples\Sample.exe'
   drive properties multiple-touch 'C:\Samples\Sample.exe' 'C:\Samples\Readme.txt' 'C:\Samples\Picture.bmp'
+  # A folder gets the Touch page only. Wine's shell asks the handlers registered for
+  # "Folder" and for "*" (not "Directory", as Windows does), so here it comes from
+  # the "*" registration.
+  drive properties folder-touch 'C:\Kelvara Docs'
   drive control
   drive folder 'C:\Kelvara Docs' 'C:\Kelvara Docs\Plain notes.doc'
   drive handler-icons 'C:\Kelvara Docs' 'C:\Kelvara Docs\Quarterly report.doc' 'C:\Kelvara Docs\Plain notes.doc'

@@ -1,7 +1,7 @@
 // The demonstration's hands: starts the programs of each step, finds their windows,
 // asks the host for a screenshot of them and presses the buttons a user would press.
 // usage: demo_driver [--shots <dir>] [--tag <language>] [--interactive] <step> [arguments]
-//   steps: setup <SETUP.EXE>, properties <shot names, comma-separated> <file> [file ...], control,
+//   steps: setup <SETUP.EXE>, properties <shot names, comma-separated> <file or folder> [file ...], control,
 //          control-without <name>, folder <directory> <text file>,
 //          handler-icons <directory> <file> [file ...], uninstall <name>, fontcheck,
 //          windows (a list of the windows on the display, for diagnosis)
@@ -9,6 +9,9 @@
 // screen pixels) and waiting for the host to answer with <dir>\<name>.png. With
 // --interactive the buttons are left to the person at the display: the driver waits
 // until each window it would have answered is gone.
+// A step that shows a sheet's pages fails when a page's controls reach past the page;
+// the properties step also when the text of a static, a button or an edit box does
+// not fit it.
 #include <windows.h>
 #include <commctrl.h>
 #include <prsht.h>
@@ -355,8 +358,43 @@ std::vector<std::wstring> SplitNames(const std::wstring& list)
     return names;
 }
 
+// The controls of the page shown that reach past the page or past the tab control
+// that holds it: what a sheet cuts off when it measures its pages with a font other
+// than the one they are laid out in. Dialog units are rounded one by one, so a
+// control on the page's edge may pass it by a pixel.
+int CutControls(HWND sheet)
+{
+    HWND page = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+    HWND tab = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0));
+    RECT shown, tabRect;
+    if (!page || !GetClientRect(page, &shown) || !GetWindowRect(tab, &tabRect))
+        return 0;
+    MapWindowPoints(page, nullptr, reinterpret_cast<POINT*>(&shown), 2);
+    IntersectRect(&shown, &shown, &tabRect);
+    int cut = 0;
+    for (HWND child : Children(page)) {
+        RECT rect;
+        if (GetParent(child) != page || !IsWindowVisible(child) || !GetWindowRect(child, &rect))
+            continue;
+        int past = 0;
+        past = rect.right - shown.right > past ? rect.right - shown.right : past;
+        past = rect.bottom - shown.bottom > past ? rect.bottom - shown.bottom : past;
+        past = shown.left - rect.left > past ? shown.left - rect.left : past;
+        past = shown.top - rect.top > past ? shown.top - rect.top : past;
+        if (past > 1) {
+            std::wstring text = WindowText(child);
+            for (wchar_t& c : text)
+                c = c == L'\r' || c == L'\n' ? L' ' : c;
+            Say(L"CUT: the " + ClassOf(child) + L" \"" + text + L"\" reaches " + std::to_wstring(past) +
+                L" pixels past the page");
+            ++cut;
+        }
+    }
+    return cut;
+}
+
 // Shows the pages of a sheet from firstPage on, one screenshot each under the given
-// names; the dialog must have exactly those pages.
+// names; the dialog must have exactly those pages, each with all its controls inside.
 bool ShowPages(HWND sheet, const std::vector<std::wstring>& names, int firstPage)
 {
     std::vector<std::wstring> tabs = TabTexts(sheet);
@@ -365,6 +403,7 @@ bool ShowPages(HWND sheet, const std::vector<std::wstring>& names, int firstPage
         Say(L"expected " + std::to_wstring(names.size()) + L" pages after the first " + std::to_wstring(firstPage));
         return false;
     }
+    int cut = 0;
     for (size_t i = 0; i < names.size(); ++i) {
         SendMessageW(sheet, PSM_SETCURSEL, firstPage + i, 0);
         // On the Bitmaps page, the first bitmap is chosen so that its preview shows.
@@ -375,8 +414,9 @@ bool ShowPages(HWND sheet, const std::vector<std::wstring>& names, int firstPage
             SendMessageW(page, WM_COMMAND, MAKEWPARAM(25301, LBN_SELCHANGE), reinterpret_cast<LPARAM>(bitmaps));
         }
         Shot(names[i], {sheet});
+        cut += CutControls(sheet);
     }
-    return true;
+    return cut == 0;
 }
 
 int RunProperties(const std::wstring& names, const std::vector<std::wstring>& files)
@@ -393,9 +433,14 @@ int RunProperties(const std::wstring& names, const std::vector<std::wstring>& fi
     // Page 0 is the shell's General page; the suite's pages follow it.
     bool shown = ShowPages(sheet, SplitNames(names), 1);
     PostMessageW(sheet, WM_COMMAND, IDCANCEL, 0);
-    viewer.Wait(10000);
+    // The viewer's exit code counts the texts its pages cut.
+    DWORD cut = 1;
+    if (!viewer.Wait(10000))
+        Say(L"the Properties dialog did not close");
+    else if (GetExitCodeProcess(viewer.info.hProcess, &cut) && cut)
+        Say(std::to_wstring(cut) + L" texts do not fit their controls");
     viewer.Close();
-    return shown ? 0 : 1;
+    return shown && !cut ? 0 : 1;
 }
 
 // Reads and writes memory of another process for the list-view messages that carry
@@ -744,11 +789,13 @@ int RunUninstall(const std::wstring& name)
     return 0;
 }
 
-// Draws text in a font of that face name; the glyphs of the sample and its width.
+// Draws text in a font of that face name; the glyphs of the sample, its width and the
+// name of the font that drew it.
 struct Rendering {
     std::vector<WORD> glyphs;
     SIZE extent = {};
     int missing = 0;
+    wchar_t face[LF_FACESIZE] = L"";
 };
 
 Rendering Render(HDC dc, const wchar_t* faceName, const wchar_t* sample)
@@ -766,33 +813,45 @@ Rendering Render(HDC dc, const wchar_t* faceName, const wchar_t* sample)
     for (WORD glyph : rendering.glyphs)
         rendering.missing += glyph == 0xFFFF;
     GetTextExtentPoint32W(dc, sample, length, &rendering.extent);
+    GetTextFaceW(dc, LF_FACESIZE, rendering.face);
     SelectObject(dc, old);
     DeleteObject(font);
     return rendering;
 }
 
-// Whether the dialogs' Japanese face name is drawn with the font it is mapped to:
-// the same glyphs and widths as that font asked for by its own name, none missing.
+// Whether the dialogs' Japanese faces are drawn with the installed font they are
+// mapped to: the same glyphs and widths as that font asked for by its own name, none
+// missing, and that font really there (a missing one answers with a fallback's
+// name). The suite's Japanese templates ask for the first face; under code page 932
+// the property sheet's frame and the shell's own pages ask for "MS Shell Dlg", which
+// Wine maps to "MS UI Gothic" by itself.
 int FontCheck()
 {
-    const wchar_t dialogFace[] = L"\xFF2D\xFF33 \xFF30\x30B4\x30B7\x30C3\x30AF";
-    const wchar_t sample[] = L"\x7D9A\x884C\x30AD\x30E3\x30F3\x30BB\x30EB Kelvara";  // Continue, Cancel
-    wchar_t mapped[LF_FACESIZE] = L"";
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\Fonts\\Replacements", 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        DWORD size = sizeof mapped - sizeof(wchar_t);
-        RegQueryValueExW(key, dialogFace, nullptr, nullptr, reinterpret_cast<BYTE*>(mapped), &size);
-        RegCloseKey(key);
+    std::vector<std::wstring> faces = {L"\xFF2D\xFF33 \xFF30\x30B4\x30B7\x30C3\x30AF"};
+    if (GetACP() == 932) {
+        faces.push_back(L"MS Shell Dlg");
+        faces.push_back(L"MS UI Gothic");
     }
+    const wchar_t sample[] = L"\x7D9A\x884C\x30AD\x30E3\x30F3\x30BB\x30EB Kelvara";  // Continue, Cancel
     HDC dc = GetDC(nullptr);
-    Rendering dialog = Render(dc, dialogFace, sample);
-    Rendering target = Render(dc, mapped, sample);
+    int failed = 0;
+    for (const std::wstring& face : faces) {
+        std::wstring mapped = RegistryText(HKEY_LOCAL_MACHINE,
+                                           L"Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes", face.c_str());
+        if (mapped.empty())
+            mapped = RegistryText(HKEY_CURRENT_USER, L"Software\\Wine\\Fonts\\Replacements", face.c_str());
+        Rendering dialog = Render(dc, face.c_str(), sample);
+        Rendering target = Render(dc, mapped.c_str(), sample);
+        bool installed = !mapped.empty() && !lstrcmpiW(target.face, mapped.c_str());
+        bool same = dialog.glyphs == target.glyphs && dialog.extent.cx == target.extent.cx &&
+                    dialog.extent.cy == target.extent.cy;
+        printf("fontcheck: \"%s\" is mapped to \"%s\"%s; %s; %d of its Japanese sample glyphs missing\n",
+               Utf8(face).c_str(), Utf8(mapped).c_str(), installed ? "" : ", which is NOT an installed font",
+               same ? "drawn with that font" : "NOT drawn with that font", dialog.missing);
+        failed += !(installed && same && dialog.missing == 0);
+    }
     ReleaseDC(nullptr, dc);
-    bool same = mapped[0] && dialog.glyphs == target.glyphs && dialog.extent.cx == target.extent.cx &&
-                dialog.extent.cy == target.extent.cy;
-    printf("fontcheck: the dialogs' face is mapped to \"%s\"; %s; %d of its Japanese sample glyphs missing\n",
-           Utf8(mapped).c_str(), same ? "drawn with that font" : "NOT drawn with that font", dialog.missing);
-    return same && dialog.missing == 0 ? 0 : 1;
+    return failed ? 1 : 0;
 }
 
 int ListWindows()

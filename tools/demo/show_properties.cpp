@@ -1,6 +1,6 @@
-// Opens the shell's own Properties dialog for one or more files of one folder, the
-// way Explorer does from a context menu, and keeps it up until it is closed or the
-// given number of seconds has passed.
+// Opens the shell's own Properties dialog for one or more files (or folders) of one
+// folder, the way Explorer does from a context menu, and keeps it up until it is
+// closed or the given number of seconds has passed.
 // usage: show_properties <seconds> [--tab <index>] <file> [file ...]
 // With --tab the dialog opens on that page (0 is the shell's General page).
 #include <windows.h>
@@ -9,6 +9,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -32,8 +33,70 @@ BOOL CALLBACK FindSheet(HWND window, LPARAM found)
     return TRUE;
 }
 
+std::string Utf8(const wchar_t* text)
+{
+    char buffer[1024] = "";
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, sizeof buffer, nullptr, nullptr);
+    return buffer;
+}
+
+// Whether a static's, a button's or a one-line edit box's text fits the room its
+// control gives it, in the control's own font (a font of another process cannot be
+// measured, so the check is made here).
+BOOL CALLBACK CheckText(HWND control, LPARAM cut)
+{
+    wchar_t text[512] = L"", name[32] = L"";
+    GetWindowTextW(control, text, 512);
+    GetClassNameW(control, name, 32);
+    LONG style = GetWindowLongW(control, GWL_STYLE);
+    if (!text[0] || !IsWindowVisible(control))
+        return TRUE;
+    RECT room;
+    GetClientRect(control, &room);
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    UINT format = DT_CALCRECT | DT_EXPANDTABS;
+    bool measured = true;
+    if (!lstrcmpiW(name, L"Static")) {
+        LONG type = style & SS_TYPEMASK;
+        measured = type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT || type == SS_SIMPLE ||
+                   type == SS_LEFTNOWORDWRAP;
+        format |= (type == SS_SIMPLE || type == SS_LEFTNOWORDWRAP ? DT_SINGLELINE : DT_WORDBREAK) |
+                  (style & SS_NOPREFIX ? DT_NOPREFIX : 0);
+    } else if (!lstrcmpiW(name, L"Button")) {
+        LONG type = style & BS_TYPEMASK;
+        INT zero = 0;
+        GetCharWidth32W(dc, L'0', L'0', &zero);
+        measured = type != BS_OWNERDRAW && !(style & (BS_ICON | BS_BITMAP));
+        if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON)
+            InflateRect(&room, -2, 0);  // the raised edge
+        else if (type != BS_GROUPBOX)
+            room.left += GetSystemMetrics(SM_CXMENUCHECK) + zero / 2;  // the box or circle, and a gap
+        format |= style & BS_MULTILINE ? DT_WORDBREAK : DT_SINGLELINE;
+    } else {
+        measured = !lstrcmpiW(name, L"Edit") && !(style & ES_MULTILINE);
+        if (measured)
+            SendMessageW(control, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&room));
+        format |= DT_SINGLELINE | DT_NOPREFIX;
+    }
+    int width = room.right - room.left, height = room.bottom - room.top;
+    RECT need = {0, 0, width, 0};
+    if (measured)
+        DrawTextW(dc, text, -1, &need, format);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    if (need.right > width || (!(format & DT_SINGLELINE) && need.bottom > height)) {
+        printf("show_properties: CUT: the text \"%s\" needs %ldx%ld pixels and has %dx%d\n", Utf8(text).c_str(),
+               need.right, need.bottom, width, height);
+        ++*reinterpret_cast<int*>(cut);
+    }
+    return TRUE;
+}
+
 // The shell may run the dialog modally inside InvokeCommand: this thread selects
-// the page asked for and closes the dialog when the time is up.
+// the page asked for and closes the dialog when the time is up. Each page after the
+// shell's own first one is checked, once it has been shown, for texts cut by their
+// controls; the process's exit code is the number of such texts.
 DWORD WINAPI WatchDialog(void* parameter)
 {
     const Watch* watch = static_cast<const Watch*>(parameter);
@@ -46,20 +109,33 @@ DWORD WINAPI WatchDialog(void* parameter)
         SendMessageA(sheet, PSM_SETCURSEL, watch->tab, 0);
     // The process ends when the dialog has been closed, or is closed when the time
     // is up.
-    for (int tick = 0; tick < watch->seconds * 10 && sheet && IsWindow(sheet); ++tick)
+    std::vector<HWND> checked;
+    int cut = 0;
+    for (int tick = 0; tick < watch->seconds * 10 && sheet && IsWindow(sheet); ++tick) {
         Sleep(100);
+        HWND page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+        if (page && SendMessageA(sheet, PSM_HWNDTOINDEX, reinterpret_cast<WPARAM>(page), 0) > 0 &&
+            std::find(checked.begin(), checked.end(), page) == checked.end()) {
+            checked.push_back(page);
+            EnumChildWindows(page, CheckText, reinterpret_cast<LPARAM>(&cut));
+            fflush(stdout);
+        }
+    }
     if (sheet && IsWindow(sheet)) {
         PostMessageA(sheet, WM_COMMAND, IDCANCEL, 0);
         Sleep(2000);
     }
-    ExitProcess(0);
+    ExitProcess(cut);
 }
 
-// The folder part and the name part of a path.
+// The folder part and the name part of a path; a folder at the top of a drive is in
+// that drive's root folder.
 void Split(const std::string& path, std::string& folder, std::string& name)
 {
     size_t slash = path.find_last_of('\\');
     folder = path.substr(0, slash);
+    if (folder.size() == 2 && folder[1] == ':')
+        folder += '\\';
     name = path.substr(slash + 1);
 }
 
