@@ -4,18 +4,6 @@
 
 namespace {
 
-// DYNAMIC_TIME_ZONE_INFORMATION of Windows Vista on, which the headers for older
-// Windows leave out: the zone as TIME_ZONE_INFORMATION has it, then its key name.
-struct DynamicTimeZone {
-    TIME_ZONE_INFORMATION zone;
-    WCHAR keyName[128];
-    BOOLEAN dynamicDaylightTimeDisabled;
-};
-
-typedef DWORD(WINAPI* DynamicZoneFunction)(DynamicTimeZone*);
-typedef BOOL(WINAPI* ConvertFunction)(const TIME_ZONE_INFORMATION*, const SYSTEMTIME*, SYSTEMTIME*);
-typedef BOOL(WINAPI* ConvertExFunction)(const DynamicTimeZone*, const SYSTEMTIME*, SYSTEMTIME*);
-
 // Explorer of Windows 7 and later converts each stamp by the rule of its own date.
 bool ConvertsByDate()
 {
@@ -25,24 +13,6 @@ bool ConvertsByDate()
     BYTE major = LOBYTE(LOWORD(version));
     BYTE minor = HIBYTE(LOWORD(version));
     return major > 6 || (major == 6 && minor >= 1);
-}
-
-// in converted by the current zone's rule for its date, towards local time or
-// towards UTC. The Ex forms of Windows 7 take the zone with the rules of each year
-// (GetDynamicTimeZoneInformation); without them the plain forms (Windows XP) take
-// the current zone. All are looked up: Windows 95 and NT 4.0 lack them.
-bool ConvertByDate(bool toLocal, const SYSTEMTIME& in, SYSTEMTIME* out)
-{
-    auto dynamicZone = reinterpret_cast<DynamicZoneFunction>(
-        SystemFunction("kernel32.dll", "GetDynamicTimeZoneInformation"));
-    auto convertEx = reinterpret_cast<ConvertExFunction>(SystemFunction(
-        "kernel32.dll", toLocal ? "SystemTimeToTzSpecificLocalTimeEx" : "TzSpecificLocalTimeToSystemTimeEx"));
-    DynamicTimeZone zone;
-    if (dynamicZone && convertEx && dynamicZone(&zone) != TIME_ZONE_ID_INVALID)
-        return convertEx(&zone, &in, out) != FALSE;
-    auto convert = reinterpret_cast<ConvertFunction>(SystemFunction(
-        "kernel32.dll", toLocal ? "SystemTimeToTzSpecificLocalTime" : "TzSpecificLocalTimeToSystemTime"));
-    return convert && convert(nullptr, &in, out);
 }
 
 bool SameClockTime(const SYSTEMTIME& a, const SYSTEMTIME& b)
@@ -58,16 +28,38 @@ ULONGLONG Ticks(const FILETIME& time)
 
 }  // namespace
 
-bool UtcToLocalFileTime(const FILETIME& utc, FILETIME* local)
+// The Ex forms of Windows 7 take the zone with the rules of each year
+// (GetDynamicTimeZoneInformation); without them the plain forms (Windows XP) take the
+// current zone. All are looked up: Windows 95 and NT 4.0 lack them.
+LocalTime::LocalTime() : toLocal_(nullptr), toUtc_(nullptr), zone_(nullptr)
 {
     if (!ConvertsByDate())
+        return;
+    typedef DWORD(WINAPI * DynamicZoneFunction)(DynamicTimeZone*);
+    auto dynamicZone = reinterpret_cast<DynamicZoneFunction>(
+        SystemFunction("kernel32.dll", "GetDynamicTimeZoneInformation"));
+    toLocal_ = reinterpret_cast<Conversion>(SystemFunction("kernel32.dll", "SystemTimeToTzSpecificLocalTimeEx"));
+    toUtc_ = reinterpret_cast<Conversion>(SystemFunction("kernel32.dll", "TzSpecificLocalTimeToSystemTimeEx"));
+    if (dynamicZone && toLocal_ && toUtc_ && dynamicZone(&dynamicZone_) != TIME_ZONE_ID_INVALID) {
+        zone_ = &dynamicZone_;
+        return;
+    }
+    toLocal_ = reinterpret_cast<Conversion>(SystemFunction("kernel32.dll", "SystemTimeToTzSpecificLocalTime"));
+    toUtc_ = reinterpret_cast<Conversion>(SystemFunction("kernel32.dll", "TzSpecificLocalTimeToSystemTime"));
+    if (!toLocal_ || !toUtc_)
+        toLocal_ = toUtc_ = nullptr;
+}
+
+bool LocalTime::FromUtc(const FILETIME& utc, FILETIME* local) const
+{
+    if (!toLocal_)
         return FileTimeToLocalFileTime(&utc, local) != FALSE;
     // A SYSTEMTIME ends at the millisecond: the offset between the two is added to
     // the stamp itself, so that stamps a fraction of a millisecond apart still differ.
     SYSTEMTIME utcTime;
     SYSTEMTIME localTime;
     FILETIME utcMilliseconds;
-    if (!FileTimeToSystemTime(&utc, &utcTime) || !ConvertByDate(true, utcTime, &localTime) ||
+    if (!FileTimeToSystemTime(&utc, &utcTime) || !toLocal_(zone_, &utcTime, &localTime) ||
         !SystemTimeToFileTime(&localTime, local) || !SystemTimeToFileTime(&utcTime, &utcMilliseconds))
         return false;
     ULONGLONG ticks = Ticks(utc) + (Ticks(*local) - Ticks(utcMilliseconds));
@@ -76,19 +68,19 @@ bool UtcToLocalFileTime(const FILETIME& utc, FILETIME* local)
     return true;
 }
 
-bool LocalSystemTimeToFileTime(const SYSTEMTIME& local, FILETIME* utc)
+bool LocalTime::ToUtc(const SYSTEMTIME& local, FILETIME* utc) const
 {
     // Windows refuses years past 30827; Wine converts them, so the range is tested
     // here.
     if (local.wYear < 1601 || local.wYear > 30827)
         return false;
-    if (ConvertsByDate()) {
+    if (toUtc_) {
         // A time of the hour skipped in spring has no UTC time, yet the conversion
         // gives one (Wine's without failing): only the way back tells.
         SYSTEMTIME utcTime;
         SYSTEMTIME back;
-        return ConvertByDate(false, local, &utcTime) && ConvertByDate(true, utcTime, &back) &&
-               SameClockTime(local, back) && SystemTimeToFileTime(&utcTime, utc);
+        return toUtc_(zone_, &local, &utcTime) && toLocal_(zone_, &utcTime, &back) && SameClockTime(local, back) &&
+               SystemTimeToFileTime(&utcTime, utc);
     }
     FILETIME localTime;
     if (!SystemTimeToFileTime(&local, &localTime) || !LocalFileTimeToFileTime(&localTime, utc))

@@ -54,7 +54,7 @@ BOOL ValidateTimeFields(HWND dialog, SYSTEMTIME* out, bool beep)
     GetDlgItemTextA(dialog, IDC_DATE, text, sizeof text);
     if (ParseDate(text, &parsed)) {
         GetComboText(GetDlgItem(dialog, IDC_TIME), text, sizeof text);
-        if (ParseTime(text, &parsed) && LocalSystemTimeToFileTime(parsed, &converted)) {
+        if (ParseTime(text, &parsed) && LocalTime().ToUtc(parsed, &converted)) {
             if (out)
                 *out = parsed;
             return TRUE;
@@ -83,6 +83,7 @@ void RefreshTimeStamps(HWND dialog, PropSheetExtension* object)
 
     bool found = false;
     FILETIME common = {};
+    LocalTime localTime;
     SelectionWalk walk(object);
     for (LONG i = 0; i < object->fileCount; ++i) {
         char name[MAX_PATH];
@@ -99,7 +100,7 @@ void RefreshTimeStamps(HWND dialog, PropSheetExtension* object)
         if (stamp == IDC_STAMP_BOTH && !SameFileTime(creation, lastWritten))
             return;
         FILETIME local;
-        if (!UtcToLocalFileTime(stamp == IDC_STAMP_LAST_WRITTEN ? lastWritten : creation, &local))
+        if (!localTime.FromUtc(stamp == IDC_STAMP_LAST_WRITTEN ? lastWritten : creation, &local))
             return;
         if (found && !SameFileTime(local, common))
             return;
@@ -134,7 +135,7 @@ void ApplyTimeStamp(HWND dialog, int commandId, PropSheetExtension* object)
         SYSTEMTIME typed;
         if (!ValidateTimeFields(dialog, &typed, true))
             return;
-        LocalSystemTimeToFileTime(typed, &ft);  // cannot fail: validated above
+        LocalTime().ToUtc(typed, &ft);  // cannot fail: validated above
     } else {
         SYSTEMTIME now;
         GetSystemTime(&now);

@@ -68,19 +68,18 @@ for lang in en ja; do
   mkdir -p "$build/demo/$lang"
   wineboot -i >/dev/null 2>&1
   wineserver -w
-  # Japanese dialogs ask for this font; map it to an installed Japanese one, and
-  # check that the dialogs' face is really drawn with it. The name goes through a
-  # UTF-16 registry file: a command-line argument would be read in the Unix
-  # locale's character set, which is not UTF-8 for the English run.
-  # Under code page 932 the property sheet's own frame, the shell's pages and the
-  # message boxes ask for Windows' Japanese system fonts, which Wine maps to fonts
-  # that are not installed ("MS Shell Dlg" to "MS UI Gothic"): the fixed-pitch
-  # fallback made the frame measure the suite's pages too narrow and cut their right
-  # edge. All three names go to the same installed font.
-  substitutes=
-  [ $lang = en ] || substitutes='\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n"MS Shell Dlg"="IPAPGothic"\r\n"MS UI Gothic"="IPAPGothic"\r\n"ＭＳ Ｐゴシック"="IPAPGothic"\r\n'
-  printf '\357\273\277Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n"ＭＳ Ｐゴシック"="IPAPGothic"\r\n'"$substitutes" |
-    iconv -f UTF-8 -t UTF-16LE >"$build/demo/$lang/fonts.reg"
+  # Japanese dialogs ask for "ＭＳ Ｐゴシック"; map it to an installed Japanese font,
+  # and check that the dialogs' face is really drawn with it. Under code page 932
+  # the property sheet's frame, the shell's pages and the message boxes ask for
+  # Windows' Japanese system fonts too, which Wine maps to fonts that are not
+  # installed: the fixed-pitch fallback made the frame cut the suite's pages.
+  # japanese-fonts.reg sends them to the same font. The names go through a UTF-16
+  # registry file: a command-line argument would be read in the Unix locale's
+  # character set, which is not UTF-8 for the English run.
+  {
+    printf '\357\273\277Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\n"ＭＳ Ｐゴシック"="IPAPGothic"\n\n'
+    [ $lang = en ] || tail -n +2 "$here/tools/japanese-fonts.reg"
+  } | iconv -f UTF-8 -t UTF-16LE >"$build/demo/$lang/fonts.reg"
   wine regedit /S "$(winpath "$build/demo/$lang/fonts.reg")" >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   # A word processor's .doc class and the .txt association, as on the user's machine.

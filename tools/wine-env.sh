@@ -63,16 +63,16 @@ case $action in
     # Under code page 932 the property sheet's own frame and the shell's pages ask
     # for Windows' Japanese system fonts: Wine maps "MS Shell Dlg" to "MS UI Gothic",
     # and neither it nor "ＭＳ Ｐゴシック" is installed. The fixed-pitch fallback made
-    # the frame measure the suite's pages too narrow and cut their right edge. All
-    # three go to the installed proportional font. Wine sets "MS Shell Dlg" back
-    # whenever the prefix is started under another code page, and prefixes made
-    # before this mapping lack it: it is written again whenever system.reg lacks it.
-    # The names go through a UTF-16 registry file, as regedit reads it whatever the
-    # locale.
+    # the frame measure the suite's pages too narrow and cut their right edge:
+    # japanese-fonts.reg sends all three to the installed proportional font. Wine
+    # sets "MS Shell Dlg" back whenever the prefix is started under another code
+    # page, and prefixes made before this mapping lack it: it is written again
+    # whenever system.reg lacks it. The names go through UTF-16, as regedit reads
+    # it whatever the locale.
     case $env in
       ja|ja64)
         if ! grep -q '^"MS Shell Dlg"="IPAPGothic"' "$dir/prefix/system.reg"; then
-          printf '\357\273\277Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n"MS Shell Dlg"="IPAPGothic"\r\n"MS UI Gothic"="IPAPGothic"\r\n"ＭＳ Ｐゴシック"="IPAPGothic"\r\n' |
+          { printf '\357\273\277'; cat "$(dirname "$0")/japanese-fonts.reg"; } |
             iconv -f UTF-8 -t UTF-16LE >"$dir/fonts.reg"
           wine regedit /S "Z:$(cd "$dir" && pwd | sed 's|/|\\|g')\\fonts.reg" >/dev/null 2>&1
           wineserver -w

@@ -63,7 +63,7 @@ void PatchImports(HMODULE module, const ImportReplacement* table, size_t count,
 DWORD VersionPatch::version_;
 
 VersionPatch::VersionPatch(HMODULE module, DWORD version)
-    : ImportPatch(module, "kernel32.dll", "GetVersion", reinterpret_cast<const void*>(&Answer))
+    : patch_(module, "kernel32.dll", "GetVersion", reinterpret_cast<const void*>(&Answer))
 {
     version_ = version;
 }

@@ -45,10 +45,12 @@ void PatchImports(HMODULE module, const ImportReplacement (&table)[N], std::vect
 }
 
 // The module's GetVersion answers version while the patch lives (one at a time).
-class VersionPatch : public ImportPatch {
+class VersionPatch {
 public:
     VersionPatch(HMODULE module, DWORD version);
+    bool Applied() const { return patch_.Applied(); }
 private:
     static DWORD WINAPI Answer();
     static DWORD version_;
+    ImportPatch patch_;
 };

@@ -21,11 +21,6 @@ FARPROC WINAPI AnswerProcAddress(HMODULE module, const char* name)
     return shortNames == ShortNames::Unchanged ? reinterpret_cast<FARPROC>(&UnchangedShortName) : nullptr;
 }
 
-DWORD WINAPI AnswerVersion()
-{
-    return shortNames == ShortNames::Windows98 ? kWindows98 : GetVersion();
-}
-
 }  // namespace
 
 LookAlikes WriteLookAlikes(const TempDir& dir, const std::string& extension, const std::string& contents,
@@ -48,9 +43,8 @@ LookAlikes WriteLookAlikes(const TempDir& dir, const std::string& extension, con
 ShortNameLookup::ShortNameLookup(HMODULE module, ShortNames answer) : answer_(answer)
 {
     shortNames = answer;
-    const ImportReplacement table[] = {
-        {"kernel32.dll", "GetProcAddress", reinterpret_cast<const void*>(&AnswerProcAddress)},
-        {"kernel32.dll", "GetVersion", reinterpret_cast<const void*>(&AnswerVersion)},
-    };
-    PatchImports(module, table, patches_);
+    lookup_.reset(new ImportPatch(module, "kernel32.dll", "GetProcAddress",
+                                  reinterpret_cast<const void*>(&AnswerProcAddress)));
+    if (answer == ShortNames::Windows98)
+        version_.reset(new VersionPatch(module, kWindows98));
 }

@@ -24,10 +24,11 @@ const ShortNames kShortNames[] = {ShortNames::Real, ShortNames::NotFound, ShortN
 class ShortNameLookup {
 public:
     ShortNameLookup(HMODULE module, ShortNames answer);
-    bool Applied() const { return patches_[0]->Applied(); }
+    bool Applied() const { return lookup_->Applied(); }
     // Is the chosen file to be found: its name spelled (UTF-8), or its short name at hand?
     bool Finds() const { return answer_ == ShortNames::Real || GetACP() == CP_UTF8; }
 private:
     ShortNames answer_;
-    std::vector<std::unique_ptr<ImportPatch>> patches_;
+    std::unique_ptr<ImportPatch> lookup_;
+    std::unique_ptr<VersionPatch> version_;
 };
