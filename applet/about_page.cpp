@@ -18,8 +18,8 @@ void ShowAboutHelp(HWND page, BOOL showTopic)
     char directory[MAX_PATH];
     GetInstallDirectory(directory, sizeof directory, KEY_QUERY_VALUE);
     // The sheet owns the help window, so closing the sheet's help closes it.
-    ShowHelpFile(GetParent(page), directory, nullptr, MAKEINTRESOURCEA(IDS_HELP_FILE),
-                 showTopic ? HELP_CONTEXT : HELP_QUIT, showTopic ? IDD_ABOUT_PAGE : 0);
+    ShowHelpInDirectory(GetParent(page), directory, MAKEINTRESOURCEA(IDS_HELP_FILE),
+                        showTopic ? HELP_CONTEXT : HELP_QUIT, showTopic ? IDD_ABOUT_PAGE : 0);
 }
 
 INT_PTR CALLBACK AboutPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)

@@ -1,7 +1,28 @@
 // Install: the applet's own INF section, from the KELVARA.INF beside the applet.
 #include "applet.h"
+#include "file_paths.h"
 #include "module.h"
 #include <setupapi.h>
+
+namespace {
+
+// Explorer marks the files it unpacks from a downloaded archive with the stream
+// Zone.Identifier, and the copies the INF makes keep it. HTML Help then shows
+// "Navigation to the webpage was canceled" for every topic of such a file, so the
+// installed help files lose the mark. A file without the stream is no error.
+void RemoveDownloadMark()
+{
+    char directory[MAX_PATH];
+    GetInstallDirectory(directory, sizeof directory, KEY_READ);
+    const char* const streams[] = {"KELVARA.HLP:Zone.Identifier", "KELVARA.CHM:Zone.Identifier"};
+    for (const char* stream : streams) {
+        char path[MAX_PATH];
+        if (MakeFilePath(path, sizeof path, directory, nullptr, stream))
+            DeleteFileA(path);
+    }
+}
+
+}  // namespace
 
 extern "C" BOOL WINAPI Install(HWND owner)
 {
@@ -10,10 +31,12 @@ extern "C" BOOL WINAPI Install(HWND owner)
     // library on both families. A failed install has been taken back.
     BOOL installed = InstallInfSection(owner);
     if (installed) {
-        // Without it a standard user's settings could not be kept. Should it fail,
-        // the settings page says so when its write is refused.
-        if (!IsWindows95Family())
+        if (!IsWindows95Family()) {
+            // Without it a standard user's settings could not be kept. Should it
+            // fail, the settings page says so when its write is refused.
             ShareSettingsFile();
+            RemoveDownloadMark();
+        }
         SetupPromptReboot(nullptr, owner, FALSE);
     }
     return installed;

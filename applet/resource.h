@@ -16,6 +16,7 @@
 #define IDS_NOT_ALL_REMOVED     11005
 #define IDS_NO_ENTRY            11006
 #define IDS_NO_LIBRARY          11007
+#define IDS_RIGHTS_DECLINED     11008   // the user declined the request for administrator rights
 
 // Icons
 #define IDI_APPLET              10000   // the Control Panel item and the About page

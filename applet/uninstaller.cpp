@@ -160,20 +160,45 @@ bool RunsElevated()
     return !known || elevation.TokenIsElevated;
 }
 
+// The argument that marks the removal started again with the "runas" verb. rundll32
+// hands it to Uninstall; the applet reads it from the process's command line, since
+// Uninstall takes no arguments.
+const char kRelaunchMark[] = "/Relaunched";
+
+// Whether the last word of this process's command line is the relaunch mark.
+bool IsRelaunched()
+{
+    const char* line = GetCommandLineA();
+    int end = lstrlenA(line);
+    while (end > 0 && line[end - 1] == ' ')
+        --end;
+    // A space byte is never the trail byte of a double-byte character.
+    int start = end;
+    while (start > 0 && line[start - 1] != ' ')
+        --start;
+    char word[sizeof kRelaunchMark];
+    if (end - start != lstrlenA(kRelaunchMark))
+        return false;
+    lstrcpynA(word, line + start, sizeof word);
+    return lstrcmpiA(word, kRelaunchMark) == 0;
+}
+
 // The removal was refused the component key's write access. From Windows Vista on,
 // the list of installed programs starts it without administrator rights: the same
-// command starts again with the "runas" verb, which asks for them, and this run
-// ends having changed nothing. Elsewhere the user sees why nothing is removed.
+// command starts again, marked, with the "runas" verb, which asks for them, and this
+// run ends having changed nothing. A marked run does not start another copy: where
+// User Account Control is off, "runas" gives the same token again, and each copy
+// would start the next. Elsewhere the user sees why nothing is removed.
 int AskForRights()
 {
     DWORD error = ERROR_ACCESS_DENIED;
-    if (IsWindowsVistaOrLater() && !RunsElevated()) {
+    if (IsWindowsVistaOrLater() && !IsRelaunched() && !RunsElevated()) {
         char program[MAX_PATH];
         char applet[MAX_PATH];
         if (MakeSystemFilePath(program, sizeof program, "rundll32.exe") &&
             MakeModulePath(applet, sizeof applet, moduleInstance)) {
-            char parameters[MAX_PATH + 16];
-            wsprintfA(parameters, "\"%s\",Uninstall", applet);
+            char parameters[MAX_PATH + 32];
+            wsprintfA(parameters, "\"%s\",Uninstall %s", applet, kRelaunchMark);
             SHELLEXECUTEINFOA execute = {};
             execute.cbSize = sizeof execute;
             // rundll32 ends as soon as this returns.
@@ -186,8 +211,10 @@ int AskForRights()
                 return 0;
             error = GetLastError();
             // The user said no to the request for rights.
-            if (error == ERROR_CANCELLED)
+            if (error == ERROR_CANCELLED) {
+                ShowMessage(nullptr, IDS_RIGHTS_DECLINED, MB_ICONEXCLAMATION);
                 return 0;
+            }
         }
     }
     ShowSystemError(nullptr, error);
@@ -266,8 +293,7 @@ void ShowUninstallHelp(HWND dialog)
 {
     const char* directory = reinterpret_cast<const char*>(GetWindowLongPtrA(dialog, DWLP_USER));
     // The help window stays open when the dialog ends.
-    ShowHelpFile(dialog, directory ? directory : "", nullptr, MAKEINTRESOURCEA(IDS_HELP_FILE), HELP_CONTEXT,
-                 IDD_UNINSTALL);
+    ShowHelpInDirectory(dialog, directory, MAKEINTRESOURCEA(IDS_HELP_FILE), HELP_CONTEXT, IDD_UNINSTALL);
 }
 
 INT_PTR CALLBACK UninstallDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)

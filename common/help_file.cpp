@@ -30,14 +30,10 @@ HtmlHelpFunction HtmlHelpViewer(const char* path, UINT command)
     return hhctrl ? reinterpret_cast<HtmlHelpFunction>(GetProcAddress(hhctrl, "HtmlHelpA")) : nullptr;
 }
 
-// The pop-up of context number `context`: this module's string of that number at the
-// mouse pointer, in the viewer's default colours, margins and font. False when the
-// module has no such string.
-bool ShowHtmlPopup(HtmlHelpFunction htmlHelp, HWND owner, ULONG_PTR context)
+// The pop-up `text` at the mouse pointer, in the viewer's default colours, margins
+// and font.
+void ShowHtmlPopup(HtmlHelpFunction htmlHelp, HWND owner, char* text)
 {
-    char text[kPopupTextSize];
-    if (!LoadStringA(moduleInstance, static_cast<UINT>(context), text, sizeof text))
-        return false;
     HH_POPUP popup = {};
     popup.cbStruct = sizeof popup;
     popup.pszText = text;
@@ -45,18 +41,20 @@ bool ShowHtmlPopup(HtmlHelpFunction htmlHelp, HWND owner, ULONG_PTR context)
     popup.clrForeground = popup.clrBackground = static_cast<COLORREF>(-1);
     SetRect(&popup.rcMargins, -1, -1, -1, -1);
     htmlHelp(owner, nullptr, HH_DISPLAY_TEXT_POPUP, reinterpret_cast<DWORD_PTR>(&popup));
-    return true;
 }
 
-}  // namespace
-
-bool ShowHelpFile(HWND owner, const char* directory, HMODULE module, const char* fileName, UINT command,
-                  ULONG_PTR data)
+// The help call on the help file at path.
+bool ShowHelpAt(HWND owner, const char* path, UINT command, ULONG_PTR data)
 {
-    char path[MAX_PATH];
-    char htmlPath[MAX_PATH];
-    if (!MakeFilePath(path, sizeof path, directory, module, fileName))
+    // A pop-up's text is this module's string of its context number.
+    char text[kPopupTextSize] = "";
+    if (command == HELP_CONTEXTPOPUP && !LoadStringA(moduleInstance, static_cast<UINT>(data), text, sizeof text) &&
+        IsWindowsVistaOrLater()) {
+        // Without a text only WinHelp could show it, and Windows from Vista on
+        // answer WinHelp with a notice that it is not supported.
         return false;
+    }
+    char htmlPath[MAX_PATH];
     HtmlHelpFunction htmlHelp = CopyBounded(htmlPath, sizeof htmlPath, path) &&
                                         ReplaceExtension(htmlPath, sizeof htmlPath, "CHM")
                                     ? HtmlHelpViewer(htmlPath, command)
@@ -71,10 +69,27 @@ bool ShowHelpFile(HWND owner, const char* directory, HMODULE module, const char*
         case HELP_CONTEXT:
             return htmlHelp(owner, htmlPath, HH_HELP_CONTEXT, data) != nullptr;
         case HELP_CONTEXTPOPUP:
-            if (ShowHtmlPopup(htmlHelp, owner, data))
+            if (text[0]) {
+                ShowHtmlPopup(htmlHelp, owner, text);
                 return true;
+            }
             break;
         }
     }
     return WinHelpA(owner, path, command, data);
+}
+
+}  // namespace
+
+bool ShowHelpInDirectory(HWND owner, const char* directory, const char* fileName, UINT command, ULONG_PTR data)
+{
+    char path[MAX_PATH];
+    return directory && MakeFilePath(path, sizeof path, directory, nullptr, fileName) &&
+           ShowHelpAt(owner, path, command, data);
+}
+
+bool ShowHelpBesideModule(HWND owner, HMODULE module, const char* fileName, UINT command, ULONG_PTR data)
+{
+    char path[MAX_PATH];
+    return MakeFilePath(path, sizeof path, nullptr, module, fileName) && ShowHelpAt(owner, path, command, data);
 }

@@ -8,11 +8,20 @@ void ShowHelp(HWND hwnd, int context)
 {
     UINT command = context == -1 ? HELP_QUIT : context == 0 ? HELP_CONTEXT : HELP_CONTEXTPOPUP;
     ULONG_PTR data = context == -1 ? 0 : context == 0 ? IDD_SETTINGS_PAGE : context;
-    ShowHelpFile(hwnd, nullptr, moduleInstance, MAKEINTRESOURCEA(IDS_HELP_FILE), command, data);
+    ShowHelpBesideModule(hwnd, moduleInstance, MAKEINTRESOURCEA(IDS_HELP_FILE), command, data);
 }
 
 void OnContextHelp(HWND hwnd, const HELPINFO* helpInfo)
 {
-    if (helpInfo->iCtrlId > 0)
-        ShowHelp(hwnd, helpInfo->iCtrlId);
+    int id = helpInfo->iCtrlId;
+    // F1 in a control's own child (the edit of the time combo box, id 1001) comes
+    // with the child's id: the topic is that of the page's control holding it.
+    HWND item = static_cast<HWND>(helpInfo->hItemHandle);
+    if (helpInfo->iContextType == HELPINFO_WINDOW && IsChild(hwnd, item)) {
+        while (GetParent(item) != hwnd)
+            item = GetParent(item);
+        id = GetDlgCtrlID(item);
+    }
+    if (id > 0)
+        ShowHelp(hwnd, id);
 }

@@ -6,5 +6,6 @@
 // any other value shows the pop-up topic with that context number.
 void ShowHelp(HWND hwnd, int context);
 
-// WM_HELP of the file pages: the pop-up topic numbered by the control's id.
+// WM_HELP of the file pages: the pop-up topic numbered by the id of the page's
+// control that holds the window asking (the control itself, or a child of it).
 void OnContextHelp(HWND hwnd, const HELPINFO* helpInfo);

@@ -1,5 +1,6 @@
 // The Touch page: shows and sets the time stamps of the selected files.
 #include "date_time.h"
+#include "file_paths.h"
 #include "help.h"
 #include "local_time.h"
 #include "mbstring.h"
@@ -167,9 +168,14 @@ void ApplyTimeStamp(HWND dialog, int commandId, PropSheetExtension* object)
 // Dates and times are typed in plain digits; an input method would only get in the
 // way. IMM32.DLL comes with NT 4.0 on and with the Far East editions of Windows 95
 // only: where it or its function is missing there is no input method to switch off.
+// It is loaded from the system directory by its full path, so that where it is
+// missing no other file of that name on the search path is loaded into Explorer.
 void SwitchOffInputMethod(HWND date, HWND time)
 {
-    ScopedLibrary imm(LoadLibraryA("IMM32.DLL"));
+    char path[MAX_PATH];
+    if (!MakeSystemFilePath(path, sizeof path, "IMM32.DLL"))
+        return;
+    ScopedLibrary imm(LoadLibraryA(path));
     if (!imm)
         return;
     typedef HIMC(WINAPI * AssociateContextProc)(HWND, HIMC);

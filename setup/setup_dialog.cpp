@@ -120,7 +120,7 @@ BOOL InstallSelected(HWND dialog)
 
 void ShowSetupHelp(HWND dialog, BOOL showContents)
 {
-    ShowHelpFile(dialog, nullptr, nullptr, kHelpFileName, showContents ? HELP_CONTENTS : HELP_QUIT, 0);
+    ShowHelpBesideModule(dialog, moduleInstance, kHelpFileName, showContents ? HELP_CONTENTS : HELP_QUIT, 0);
 }
 
 namespace {
