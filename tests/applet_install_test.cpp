@@ -91,10 +91,15 @@ TEST_F(AppletInstall, InstallsWhereControlPanelLoadsItAndUninstallRemovesItAll)
         SCOPED_TRACE(row.name);
         bool nt = !(row.version & 0x80000000);
         std::string properties = DescribeRegistryTree(ReadRegistryTree(HKEY_LOCAL_MACHINE, kPropertiesKey));
-        if (row.settings) {
-            CreateDirectoryA((system + "\\ShellExt").c_str(), nullptr);
+        CreateDirectoryA((system + "\\ShellExt").c_str(), nullptr);
+        if (row.settings)
             ASSERT_TRUE(CopyFileTo(source.WriteFile("KELVARA.INI", row.settings), settings));
-        }
+        // The help files carry Explorer's mark of a download, which Wine keeps as a
+        // file of its own beside the file.
+        const std::string marks[] = {system + "\\ShellExt\\KELVARA.HLP:Zone.Identifier",
+                                     system + "\\ShellExt\\KELVARA.CHM:Zone.Identifier"};
+        for (const std::string& mark : marks)
+            ASSERT_TRUE(CopyFileTo(source.WriteFile("zone", "[ZoneTransfer]\r\nZoneId=3\r\n"), mark));
         observer->Reset();
         observer->version = row.version;
 
@@ -113,6 +118,11 @@ TEST_F(AppletInstall, InstallsWhereControlPanelLoadsItAndUninstallRemovesItAll)
         EXPECT_EQ((nt ? std::vector<std::string>{"open", "section", "grant", "reboot"}
                       : std::vector<std::string>{"open", "section", "reboot"}), observer->order);
         EXPECT_TRUE(boxes->Boxes().empty());
+        // Gone from the installed help on the NT family, where HTML Help would show no page.
+        for (const std::string& mark : marks) {
+            EXPECT_EQ(!nt, FileExists(mark)) << mark;
+            DeleteFileA(mark.c_str());
+        }
         // On the NT family every user may change the settings.
         EXPECT_EQ(nt, FileExists(settings));
         EXPECT_EQ(row.settings ? row.settings : "", ReadWholeFile(settings));

@@ -5,7 +5,8 @@ the libraries every Windows has and only their ANSI forms, and exports exactly t
 names it must.
 For machine x86-64 (build/dist64): PE32+ for x86-64 and subsystem version 5.2,
 the lowest that 64-bit Windows loads.
-SETUP.EXE (both) carries an application manifest that asks for an administrator.
+SETUP.EXE (both) carries an application manifest that asks for an administrator,
+and every manifest's version is four numbers.
 
 usage: check_deliverables.py <objdump> <dist directory or one file> [i386|x86-64]
 """
@@ -129,18 +130,31 @@ def foreign_instructions(objdump, path):
                 yield m.group(1), m.group(2)
 
 
-def manifest_problems(objdump, path):
-    """What is wrong with the manifest (resource 24, id 1) by which Windows Vista and later start it elevated."""
+def manifest(objdump, path):
+    """The application manifest (resource 24, id 1), or None."""
     text = subprocess.run([objdump, '-p', path], capture_output=True, text=True, check=True).stdout
     leaf = re.search(r'Entry: ID: 0x000018,.*\n.*Name Table.*\n.*Entry: ID: 0x000001,.*\n.*Language Table.*\n'
                      r'.*\n.*Leaf: Addr: (\w+), Size: (\w+)', text)
     if not leaf:
-        return ['no application manifest (resource 24, id 1)']
+        return None
     rva, size = int(leaf[1], 16), int(leaf[2], 16)
     data = open(path, 'rb').read()
     at = next(raw_at + rva - address for _, va_size, address, _, raw_at, _ in section_headers(data)
               if address <= rva < address + va_size)
-    xml = data[at:at + size]
+    return data[at:at + size]
+
+
+def version_problems(xml):
+    """Windows refuses to start a program whose manifest's version is not four numbers."""
+    versions = [e.get('version', '') for e in ElementTree.fromstring(xml) if e.tag.endswith('}assemblyIdentity')]
+    if len(versions) == 1 and re.fullmatch(r'\d{1,5}(\.\d{1,5}){3}', versions[0]) and \
+            max(int(n) for n in versions[0].split('.')) <= 65535:
+        return []
+    return [f'manifest versions {versions}, not one of four numbers up to 65535']
+
+
+def elevation_problems(xml):
+    """What is wrong with the request by which Windows Vista and later start the program elevated."""
     trust = [e for e in ElementTree.fromstring(xml).iter() if e.tag.endswith('}trustInfo')]
     tags = re.findall(r'<[\w:]*trustInfo\b([^>]*)>(.*?)</[\w:]*trustInfo>', xml.decode('utf-8-sig'), re.S)
     if len(trust) != 1 or len(tags) != 1:
@@ -179,8 +193,11 @@ def check(objdump, path, machine):
         missing = EXPORTS[name] - info['exports']
         extra = info['exports'] - EXPORTS[name]
         problems.append(f'exports differ: missing {sorted(missing)}, extra {sorted(extra)}')
+    xml = manifest(objdump, path)
+    if xml is not None:
+        problems += version_problems(xml)
     if name == 'SETUP.EXE':
-        problems += manifest_problems(objdump, path)
+        problems += elevation_problems(xml) if xml is not None else ['no application manifest (resource 24, id 1)']
     return problems
 
 

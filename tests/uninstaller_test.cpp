@@ -494,18 +494,31 @@ TEST_F(Uninstaller, DialogFollowsItsTemplate)
 }
 
 // A user without write access to the component key: the uninstaller changes nothing.
+// From NT 6.0 on it starts itself again, marked, asking for the rights; a marked run
+// that is refused again starts nothing more (User Account Control off gives it the
+// same token).
 TEST_F(Uninstaller, KeyClosedToWritesAsksForAdministratorRightsFromNt6On)
 {
+    const std::string relaunch = "\"" + DistPath("KELVARA.CPL") + "\",Uninstall /Relaunched";
+    const std::string marked = "\"" + SystemDirectory() + "\\rundll32.exe\" " + relaunch + "  ";
+    const RecordedBox declined{nullptr,
+                               Localized("Uninstalling Kelvara needs administrator rights.\nNothing has been removed.",
+                                         "Kelvara のアンインストールには管理者の権限が必要です。\n何も削除されていません。"),
+                               "Kelvara", MB_ICONEXCLAMATION};
     struct Row {
         const char* name;
         DWORD version, elevated, executeError, shownError;  // the errors of ShellExecuteExA and the box, 0 none
         bool asks;                                          // ShellExecuteExA is called
+        std::string commandLine;                            // "" the test's own
     } rows[] = {
         {"NT 6.1", 0x1DB10106, 0, 0, 0, true},
         {"NT 10.0", 0x4563000A, 0, 0, 0, true},
         {"NT 6.1, the user declines", 0x1DB10106, 0, ERROR_CANCELLED, 0, true},
         {"NT 6.1, the start fails", 0x1DB10106, 0, ERROR_FILE_NOT_FOUND, ERROR_FILE_NOT_FOUND, true},
         {"NT 6.1, already elevated", 0x1DB10106, 1, 0, ERROR_ACCESS_DENIED, false},
+        {"NT 6.1, started again and refused again", 0x1DB10106, 0, 0, ERROR_ACCESS_DENIED, false, marked},
+        {"NT 6.1, the list of programs' command", 0x1DB10106, 0, 0, 0, true,
+         "rundll32.exe " + SystemDirectory() + "\\KELVARA.CPL,Uninstall"},
         {"NT 5.1", kWindowsXp, 0, 0, ERROR_ACCESS_DENIED, false},
         {"95 family", kWindows98, 0, 0, ERROR_ACCESS_DENIED, false},
     };
@@ -517,6 +530,7 @@ TEST_F(Uninstaller, KeyClosedToWritesAsksForAdministratorRightsFromNt6On)
         observer.version = row.version;
         observer.elevated = row.elevated;
         observer.shellExecuteExError = row.executeError;
+        observer.commandLine = row.commandLine;
         observer.denyKeyWrites = true;
         size_t boxesBefore = boxes.Boxes().size();
         dialogSeen = false;
@@ -528,11 +542,13 @@ TEST_F(Uninstaller, KeyClosedToWritesAsksForAdministratorRightsFromNt6On)
             EXPECT_EQ(nullptr, call.owner);
             EXPECT_EQ("runas", call.verb);
             EXPECT_EQ(SystemDirectory() + "\\rundll32.exe", call.file);
-            EXPECT_EQ("\"" + DistPath("KELVARA.CPL") + "\",Uninstall", call.parameters);
+            EXPECT_EQ(relaunch, call.parameters);
             EXPECT_EQ(SW_SHOWNORMAL, call.show);
         }
         std::vector<RecordedBox> expected(row.shownError != 0,
                                           {nullptr, SystemErrorText(row.shownError), "Kelvara", MB_ICONERROR});
+        if (row.executeError == ERROR_CANCELLED)
+            expected.push_back(declined);
         EXPECT_EQ(expected, std::vector<RecordedBox>(boxes.Boxes().begin() + boxesBefore, boxes.Boxes().end()));
         EXPECT_TRUE(observer.sections.empty());
         EXPECT_TRUE(observer.rebootPrompts.empty());

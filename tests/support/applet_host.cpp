@@ -131,6 +131,11 @@ DWORD WINAPI AnswerVersion()
     return observer->version ? observer->version : GetVersion();
 }
 
+LPSTR WINAPI AnswerCommandLine()
+{
+    return observer->commandLine.empty() ? GetCommandLineA() : &observer->commandLine[0];
+}
+
 HMODULE WINAPI RecordLoadLibrary(LPCSTR path)
 {
     observer->libraryLoads.push_back(Text(path));
@@ -240,6 +245,7 @@ AppletObserver::AppletObserver(HMODULE applet) : help(applet)
         {"setupapi.dll", "SetupInitDefaultQueueCallback", reinterpret_cast<const void*>(&AnswerQueueContext)},
         {"setupapi.dll", "SetupPromptReboot", reinterpret_cast<const void*>(&RecordRebootPrompt)},
         {"kernel32.dll", "GetVersion", reinterpret_cast<const void*>(&AnswerVersion)},
+        {"kernel32.dll", "GetCommandLineA", reinterpret_cast<const void*>(&AnswerCommandLine)},
         {"kernel32.dll", "LoadLibraryA", reinterpret_cast<const void*>(&RecordLoadLibrary)},
         {"kernel32.dll", "GlobalAlloc", reinterpret_cast<const void*>(&AnswerGlobalAlloc)},
         {"kernel32.dll", "LocalAlloc", reinterpret_cast<const void*>(&AnswerLocalAlloc)},
@@ -263,6 +269,7 @@ void AppletObserver::Reset()
     failGlobalAllocFrom = failLocalAllocFrom = failKeyOpenFrom = 0;
     shellExecuteExError = 0;
     elevated = 1;
+    commandLine.clear();
     help.calls.clear();
     shellExecutes.clear();
     shellExecuteExs.clear();

@@ -1,6 +1,7 @@
 // KELVARA.CPL under test: the component key it reads, a stand-in Control Panel
 // window, and the calls it makes at its import table (help, browser, setup library,
-// restart prompt, Windows version, library loads, the sheet's header, security look-ups).
+// restart prompt, Windows version, command line, library loads, the sheet's header,
+// security look-ups).
 #pragma once
 #include "help_recorder.h"
 #include "deliverables.h"
@@ -88,6 +89,7 @@ public:
     bool denyKeyWrites = false;     // RegOpenKeyExA of an HKLM key asking a write right fails
     DWORD shellExecuteExError = 0;  // ShellExecuteExA fails with it; 0 reports a started program
     DWORD elevated = 1;             // TokenElevation after the real GetTokenInformation (Wine's own: 1)
+    std::string commandLine;        // GetCommandLineA's answer; empty for the process's own
 
     HelpRecorder help;
     std::vector<ShellExecuteCall> shellExecutes;
