@@ -24,9 +24,9 @@ void GetFallbackDirectory(char* directory, int size);
 // The component key's name (string 10010) into a buffer of size bytes.
 void LoadComponentKeyName(char* name, int size);
 
-// Makes KELVARA.INI in the installation directory when it is missing and lets the
-// Users group read and write it (NT family); false when either failed.
-bool ShareSettingsFile();
+// Makes KELVARA.INI in directory, the installation directory, when it is missing and
+// lets the Users group read and write it (NT family); false when either failed.
+bool ShareSettingsFile(const char* directory);
 
 // The applet's INF runner: section of the INF file at infPath, 1 when installed.
 inline BOOL InstallSection(HWND hwnd, const char* section, const char* infPath)

@@ -10,10 +10,8 @@ namespace {
 // Zone.Identifier, and the copies the INF makes keep it. HTML Help then shows
 // "Navigation to the webpage was canceled" for every topic of such a file, so the
 // installed help files lose the mark. A file without the stream is no error.
-void RemoveDownloadMark()
+void RemoveDownloadMark(const char* directory)
 {
-    char directory[MAX_PATH];
-    GetInstallDirectory(directory, sizeof directory, KEY_READ);
     const char* const streams[] = {"KELVARA.HLP:Zone.Identifier", "KELVARA.CHM:Zone.Identifier"};
     for (const char* stream : streams) {
         char path[MAX_PATH];
@@ -32,10 +30,12 @@ extern "C" BOOL WINAPI Install(HWND owner)
     BOOL installed = InstallInfSection(owner);
     if (installed) {
         if (!IsWindows95Family()) {
+            char directory[MAX_PATH];
+            GetInstallDirectory(directory, sizeof directory, KEY_READ);
             // Without it a standard user's settings could not be kept. Should it
             // fail, the settings page says so when its write is refused.
-            ShareSettingsFile();
-            RemoveDownloadMark();
+            ShareSettingsFile(directory);
+            RemoveDownloadMark(directory);
         }
         SetupPromptReboot(nullptr, owner, FALSE);
     }

@@ -59,10 +59,8 @@ bool LetUsersWrite(char* path)
 
 }  // namespace
 
-bool ShareSettingsFile()
+bool ShareSettingsFile(const char* directory)
 {
-    char directory[MAX_PATH];
-    GetInstallDirectory(directory, sizeof directory, KEY_READ);
     char path[MAX_PATH];
     if (!MakeFilePath(path, sizeof path, directory, nullptr, MAKEINTRESOURCEA(IDS_SETTINGS_FILE)))
         return false;

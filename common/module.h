@@ -16,10 +16,17 @@ inline bool IsWindows95Family()
 // the library or the function is absent.
 FARPROC SystemFunction(const char* library, const char* name);
 
+// True on the NT family from version major.minor on.
+inline bool IsNtVersionOrLater(BYTE major, BYTE minor)
+{
+    DWORD version = GetVersion();
+    BYTE ntMajor = LOBYTE(LOWORD(version));
+    return !(version & 0x80000000u) && (ntMajor > major || (ntMajor == major && HIBYTE(LOWORD(version)) >= minor));
+}
+
 // True on Windows Vista and later (NT 6.0 on), where a program may run without the
 // administrator rights of its user (User Account Control).
 inline bool IsWindowsVistaOrLater()
 {
-    DWORD version = GetVersion();
-    return !(version & 0x80000000u) && LOBYTE(LOWORD(version)) >= 6;
+    return IsNtVersionOrLater(6, 0);
 }

@@ -4,17 +4,6 @@
 
 namespace {
 
-// Explorer of Windows 7 and later converts each stamp by the rule of its own date.
-bool ConvertsByDate()
-{
-    DWORD version = GetVersion();
-    if (version & 0x80000000u)
-        return false;
-    BYTE major = LOBYTE(LOWORD(version));
-    BYTE minor = HIBYTE(LOWORD(version));
-    return major > 6 || (major == 6 && minor >= 1);
-}
-
 bool SameClockTime(const SYSTEMTIME& a, const SYSTEMTIME& b)
 {
     return a.wYear == b.wYear && a.wMonth == b.wMonth && a.wDay == b.wDay && a.wHour == b.wHour &&
@@ -33,7 +22,9 @@ ULONGLONG Ticks(const FILETIME& time)
 // current zone. All are looked up: Windows 95 and NT 4.0 lack them.
 LocalTime::LocalTime() : toLocal_(nullptr), toUtc_(nullptr), zone_(nullptr)
 {
-    if (!ConvertsByDate())
+    // Explorer of Windows 7 (NT 6.1) and later converts each stamp by the rule of its
+    // own date.
+    if (!IsNtVersionOrLater(6, 1))
         return;
     typedef DWORD(WINAPI * DynamicZoneFunction)(DynamicTimeZone*);
     auto dynamicZone = reinterpret_cast<DynamicZoneFunction>(

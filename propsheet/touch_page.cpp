@@ -46,8 +46,9 @@ bool SameFileTime(const FILETIME& a, const FILETIME& b)
     return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
 }
 
-// Valid means both fields parse and the date can be written as a file time.
-BOOL ValidateTimeFields(HWND dialog, SYSTEMTIME* out, bool beep)
+// Valid means both fields parse and the typed local time is a file time, which goes
+// to utc when given.
+BOOL ValidateTimeFields(HWND dialog, FILETIME* utc, bool beep)
 {
     char text[kTextSize];
     SYSTEMTIME parsed = {};
@@ -55,11 +56,8 @@ BOOL ValidateTimeFields(HWND dialog, SYSTEMTIME* out, bool beep)
     GetDlgItemTextA(dialog, IDC_DATE, text, sizeof text);
     if (ParseDate(text, &parsed)) {
         GetComboText(GetDlgItem(dialog, IDC_TIME), text, sizeof text);
-        if (ParseTime(text, &parsed) && LocalTime().ToUtc(parsed, &converted)) {
-            if (out)
-                *out = parsed;
+        if (ParseTime(text, &parsed) && LocalTime().ToUtc(parsed, utc ? utc : &converted))
             return TRUE;
-        }
     }
     if (beep)
         MessageBeep(MB_ICONEXCLAMATION);
@@ -133,10 +131,8 @@ void ApplyTimeStamp(HWND dialog, int commandId, PropSheetExtension* object)
 
     FILETIME ft;
     if (commandId == IDC_TOUCH) {
-        SYSTEMTIME typed;
-        if (!ValidateTimeFields(dialog, &typed, true))
+        if (!ValidateTimeFields(dialog, &ft, true))
             return;
-        LocalTime().ToUtc(typed, &ft);  // cannot fail: validated above
     } else {
         SYSTEMTIME now;
         GetSystemTime(&now);

@@ -130,42 +130,38 @@ def foreign_instructions(objdump, path):
                 yield m.group(1), m.group(2)
 
 
-def manifest(objdump, path):
-    """The application manifest (resource 24, id 1), or None."""
+def manifest_problems(objdump, path, elevated):
+    """What is wrong with the application manifest (resource 24, id 1): a version of four numbers, which Windows
+    needs to start the program at all, and with elevated the request by which Windows Vista and later start it
+    elevated. Without elevated a file may have no manifest."""
     text = subprocess.run([objdump, '-p', path], capture_output=True, text=True, check=True).stdout
     leaf = re.search(r'Entry: ID: 0x000018,.*\n.*Name Table.*\n.*Entry: ID: 0x000001,.*\n.*Language Table.*\n'
                      r'.*\n.*Leaf: Addr: (\w+), Size: (\w+)', text)
     if not leaf:
-        return None
+        return ['no application manifest (resource 24, id 1)'] if elevated else []
     rva, size = int(leaf[1], 16), int(leaf[2], 16)
     data = open(path, 'rb').read()
     at = next(raw_at + rva - address for _, va_size, address, _, raw_at, _ in section_headers(data)
               if address <= rva < address + va_size)
-    return data[at:at + size]
-
-
-def version_problems(xml):
-    """Windows refuses to start a program whose manifest's version is not four numbers."""
+    xml = data[at:at + size]
     versions = [e.get('version', '') for e in ElementTree.fromstring(xml) if e.tag.endswith('}assemblyIdentity')]
-    if len(versions) == 1 and re.fullmatch(r'\d{1,5}(\.\d{1,5}){3}', versions[0]) and \
-            max(int(n) for n in versions[0].split('.')) <= 65535:
-        return []
-    return [f'manifest versions {versions}, not one of four numbers up to 65535']
-
-
-def elevation_problems(xml):
-    """What is wrong with the request by which Windows Vista and later start the program elevated."""
+    problems = [] if len(versions) == 1 and re.fullmatch(r'\d{1,5}(\.\d{1,5}){3}', versions[0]) and \
+        max(int(n) for n in versions[0].split('.')) <= 65535 else \
+        [f'manifest versions {versions}, not one of four numbers up to 65535']
+    if not elevated:
+        return problems
     trust = [e for e in ElementTree.fromstring(xml).iter() if e.tag.endswith('}trustInfo')]
     tags = re.findall(r'<[\w:]*trustInfo\b([^>]*)>(.*?)</[\w:]*trustInfo>', xml.decode('utf-8-sig'), re.S)
     if len(trust) != 1 or len(tags) != 1:
-        return [f'{len(trust)} trustInfo elements in a namespace, not 1']
+        return problems + [f'{len(trust)} trustInfo elements in a namespace, not 1']
     ns = trust[0].tag[:-len('trustInfo')]
     levels = [e.attrib for e in trust[0].findall(f'{ns}security/{ns}requestedPrivileges/{ns}requestedExecutionLevel')]
     found = (len(re.findall(r'\bxmlns\b', tags[0][0])), tags[0][1].count('xmlns'), ns, levels)
     # Windows reads trustInfo in the namespace of version 2 or 3 only.
     wanted = (1, 0, ns if re.fullmatch(r'\{urn:schemas-microsoft-com:asm\.v[23]\}', ns) else 'asm.v2 or asm.v3',
               [{'level': 'requireAdministrator', 'uiAccess': 'false'}])
-    return [] if found == wanted else [f'trustInfo (xmlns on it, inside, namespace, levels) {found}, not {wanted}']
+    return problems + ([] if found == wanted else
+                       [f'trustInfo (xmlns on it, inside, namespace, levels) {found}, not {wanted}'])
 
 
 def check(objdump, path, machine):
@@ -193,11 +189,7 @@ def check(objdump, path, machine):
         missing = EXPORTS[name] - info['exports']
         extra = info['exports'] - EXPORTS[name]
         problems.append(f'exports differ: missing {sorted(missing)}, extra {sorted(extra)}')
-    xml = manifest(objdump, path)
-    if xml is not None:
-        problems += version_problems(xml)
-    if name == 'SETUP.EXE':
-        problems += elevation_problems(xml) if xml is not None else ['no application manifest (resource 24, id 1)']
+    problems += manifest_problems(objdump, path, name == 'SETUP.EXE')
     return problems
 
 
