@@ -1,10 +1,11 @@
 #!/bin/sh
-# Installs everything the build, the tests and the demo need on Debian 12
-# (fp-utils: chmls, the CHM reader that checks the compiled KELVARA.CHM files).
+# Installs everything the build, the tests and the demo need on Debian 12, also on a
+# minimal one (g++: the native compiler of the help compiler, a host tool; fp-utils:
+# chmls, the CHM reader that checks the compiled KELVARA.CHM files).
 # Safe to run again: it only installs what is missing.
 set -e
 need=""
-for p in wine wine32:i386 wine64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 cmake make xvfb xauth \
+for p in wine wine32:i386 wine64 g++ g++-mingw-w64-i686 g++-mingw-w64-x86-64 cmake make xvfb xauth \
          x11-utils imagemagick googletest locales fonts-ipafont-gothic python3 fp-utils; do
   dpkg -s "$p" >/dev/null 2>&1 || need="$need $p"
 done
