@@ -101,6 +101,7 @@ git -C "$here" ls-files -z --cached --others --exclude-standard |
 run() {
   say "== $1: $2"
   begun=$(date +%s)
+  touch "$root/begun"
   in_group sh -c '{ chroot "$1" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" \
       PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
       sh -c "cd /root/kelvara && $2" 2>&1; echo $? >"$1/status"; } | tee "$1/output"' - "$root" "$2"
@@ -108,6 +109,10 @@ run() {
   if [ "$status" = 0 ]; then ended=passed; else ended="failed (exit status $status)"; failed=yes; fi
   summary="$summary
 fresh-machine: $1 ($2): $ended in $(elapsed "$begun")"
+  tests=$(grep -E 'tests passed, .* tests failed out of' "$root/output" | tail -1)
+  [ -z "$tests" ] || summary="$summary, $tests"
+  shots=$(find "$root/root/kelvara/build/screenshots" -name '*.png' -newer "$root/begun" 2>/dev/null | wc -l)
+  [ "$shots" = 0 ] || summary="$summary, $shots screenshots saved"
 }
 failed=
 summary=
@@ -117,12 +122,7 @@ awk '/^```/ { if (block++) exit; next } block' "$here/README.md" >"$root/command
 while IFS= read -r line; do
   label=${line#*# } command=${line%%#*}
   run "${label%%:*}" "${command%"${command##*[! ]}"}" </dev/null
-  tests=$(grep -E 'tests passed, .* tests failed out of' "$root/output" | tail -1)
-  [ -z "$tests" ] || summary="$summary, $tests"
 done <"$root/commands"
-shots=$(find "$root/root/kelvara/build/screenshots" -name '*.png' 2>/dev/null | wc -l)
-summary="$summary
-fresh-machine: $shots screenshots saved"
 
 echo
 say "root made in $made_in from $mirror$summary"
